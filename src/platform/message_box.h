@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace platform {
+
+enum class MessageIcon { None, Information, Warning, Error, Question };
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+
+// Answers, numbered as the classic message-box results.
+enum MessageAnswer { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
+
+struct MessageBoxCall {
+    std::string text;
+    std::string caption;
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+};
+
+// The one place where the program tells the user something in a message box.
+// Without a running QApplication (quillet-tool) the text goes to stderr and the answer is OK.
+int ShowMessage(const std::string& text, const std::string& caption,
+                MessageIcon icon = MessageIcon::None,
+                MessageButtons buttons = MessageButtons::Ok);
+
+// Tests install a recorder that sees every call and gives the answer; an empty one removes it.
+using MessageBoxRecorder = std::function<int(const MessageBoxCall&)>;
+void SetMessageBoxRecorder(MessageBoxRecorder recorder);
+
+// The system's warning sound.
+void Beep();
+
+}  // namespace platform
