@@ -22,7 +22,9 @@ bool RegisterCommand(Command command) {
     return true;
 }
 
-const std::vector<Command>& Commands() { return Registry(); }
+const std::vector<Command>& Commands() {
+    return Registry();
+}
 
 bool ParseInt(const std::string& text, int& value) {
     errno = 0;
@@ -70,7 +72,8 @@ void PrintUsage(std::FILE* out) {
     for (const auto& command : cli::Commands()) sorted.push_back(&command);
     std::sort(sorted.begin(), sorted.end(),
               [](const cli::Command* a, const cli::Command* b) { return a->name < b->name; });
-    for (const auto* command : sorted) std::fprintf(out, "  quillet-tool %s\n", command->usage.c_str());
+    for (const auto* command : sorted)
+        std::fprintf(out, "  quillet-tool %s\n", command->usage.c_str());
 }
 }  // namespace
 

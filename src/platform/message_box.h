@@ -21,9 +21,10 @@ struct MessageBoxCall {
 // The one place where the program tells the user something in a message box.
 // Without a running QApplication (quillet-tool) the text goes to stderr and the answer is OK.
 int ShowMessage(const std::string& text, const std::string& caption,
-                MessageIcon icon = MessageIcon::None,
-                MessageButtons buttons = MessageButtons::Ok);
+                MessageIcon icon = MessageIcon::None, MessageButtons buttons = MessageButtons::Ok);
 
+// With QUILLET_MESSAGE_LOG set to a file, each message is appended there as "caption|text"
+// and answered OK (scripted runs of the whole program).
 // Tests install a recorder that sees every call and gives the answer; an empty one removes it.
 using MessageBoxRecorder = std::function<int(const MessageBoxCall&)>;
 void SetMessageBoxRecorder(MessageBoxRecorder recorder);

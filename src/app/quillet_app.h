@@ -1,0 +1,98 @@
+#pragma once
+
+#include "app/command_target.h"
+#include "app/recent_file_list.h"
+#include "app/settings_record.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QCursor>
+#include <QImage>
+
+#include <memory>
+#include <string>
+
+class QLockFile;
+class CMW;
+class CMainFrame;
+class CTrayIcon;
+
+// The one application object: start-up and shut-down, the folders of the session, the settings
+// record, the run's flags and counters, and the windows that live as long as the program.
+class CQuilletApp : public QApplication, public CCommandTarget {
+    Q_OBJECT
+
+  public:
+    CQuilletApp(int& argc, char** argv);
+    ~CQuilletApp() override;
+
+    // Start-up; false ends the process at once.
+    bool InitInstance();
+    // Shut-down after the event loop ended; returns the exit code.
+    int ExitInstance(int loopResult);
+
+    // Creates the session folder and its "thumbnails" and "html" folders on the run's first write.
+    void EnsureSessionFolders();
+    // Appends the session folder to the history when this run's own session was used.
+    void AppendSessionToHistory();
+
+    bool onCommand(int id) override;
+    void ShowAboutBox();
+
+    // Folders, each ending in the path separator.
+    std::string baseFolder;
+    std::string cacheFolder;
+    std::string cacheThumbnailsFolder;
+    std::string binFolder;
+    std::string binThumbnailsFolder;
+    std::string sessionFolder;
+    std::string sessionThumbnailsFolder;
+    std::string sessionHtmlFolder;
+
+    SettingsRecord settings;
+
+    int quitting = 0;
+    int expertMode = 0;
+    int sessionUsed = 0;
+    int sessionLoaded = 0;
+    int captureCounter = 0;
+    int documentCounter = 0;
+    int documentCount = 0;
+    QImage frozenScreen;  // the last full-screen snapshot
+    QCursor crossCursor{Qt::CrossCursor};
+    CRecentFileList recentFiles{4};
+
+    // Colours of the program's dialogs.
+    static constexpr QRgb kDialogBackground = 0xFFD0D0D0;  // RGB(208,208,208)
+    static constexpr QRgb kDialogText = 0xFFCC0D0D;        // RGB(204,13,13)
+
+    CMW* coordinator() const { return coordinator_.get(); }
+    CMainFrame* mainFrame() const { return mainFrame_.get(); }
+    CTrayIcon* trayIcon() const { return trayIcon_.get(); }
+
+    std::string SettingsPath() const { return baseFolder + "quillet.ini"; }
+    std::string MailSettingsPath() const { return baseFolder + "quilletemail.ini"; }
+    std::string HistoryPath() const { return baseFolder + "SESSIONS.INI"; }
+
+    // Builds the three session paths for a session number.
+    void SetSessionPaths(int sessionNumber);
+
+  private:
+    bool AcquireSingleInstance();
+    void BuildFolderPaths();
+    void LoadOrCreateSettings();
+    void ApplyDialogColours();
+    bool CreateMainFrame();
+    bool InstallTrayIcon();
+
+    std::unique_ptr<QLockFile> instanceMarker_;
+    std::unique_ptr<CMainFrame> mainFrame_;
+    std::unique_ptr<CMW> coordinator_;
+    std::unique_ptr<CTrayIcon> trayIcon_;
+};
+
+// The running application object.
+CQuilletApp* App();
+
+// Makes the program's pictures (icons, skins) available; the application object calls it.
+void InitQuilletResources();

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// The program's options as stored in "quillet.ini": 616 bytes, little-endian 32-bit integers
+// and NUL-terminated texts in fixed byte arrays, no padding, no header.
+struct SettingsRecord {
+    static constexpr int kSize = 616;
+    using Bytes = std::array<std::uint8_t, kSize>;
+
+    std::int32_t generateThumbnails = 1;
+    char fileExtension[9] = ".bmp";
+    char thumbnailPercent[11] = "";
+    std::int32_t captureToClipboard = 0;
+    std::int32_t autoSave = 0;
+    std::int32_t thumbHeight = 60;
+    std::int32_t thumbWidth = 80;
+    std::int32_t keepAspect = 1;
+    std::int32_t jpegQuality = 1;
+    char defaultSaveDir[520] = "";
+    char filePrefix[32] = "IMG";
+    std::int32_t startingNumber = 0;
+    std::int32_t sessionNumber = 0;
+    std::int32_t expertMode = 0;
+    std::int32_t reserved = 0;
+
+    Bytes ToBytes() const;
+    // Replaces the fields covered by the first `count` bytes of `data`; the rest stay as they are.
+    void OverlayBytes(const std::uint8_t* data, std::size_t count);
+};
+
+// Copies `text` into a fixed text field, cut to leave room for the terminator; the rest is zeroed.
+template <std::size_t N>
+void SetTextField(char (&field)[N], const std::string& text) {
+    const std::size_t length = text.size() < N - 1 ? text.size() : N - 1;
+    for (std::size_t i = 0; i < N; ++i) field[i] = i < length ? text[i] : '\0';
+}
+
+// Reads the record from the settings file over the values already in `record`.
+// Returns whether the file existed (opened for reading and writing).
+bool ReadSettings(const std::string& path, SettingsRecord& record);
+
+// Writes the record as one 616-byte block. The bytes go to a temporary file in the same folder
+// that then replaces the settings file, so the file is never left half written.
+bool WriteSettings(const std::string& path, const SettingsRecord& record);
+
+// Numbers typed into the option fields: leading blanks skipped, an optional sign, then the digits
+// up to the first non-digit; text without digits gives 0.
+int ParseTypedNumber(const std::string& text);
+
+// The mail settings file holds the SMTP server: its first whitespace-delimited word (at most 127
+// characters). Empty when the file is missing.
+std::string ReadMailServer(const std::string& path);
+bool WriteMailServer(const std::string& path, const std::string& server);

@@ -1,0 +1,160 @@
+#include "panel/tray_icon.h"
+
+#include "app/command_target.h"
+#include "ids.h"
+#include "platform/fixed_wait.h"
+
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+namespace {
+
+// How long start-up waits for a notification area that is still coming up with the desktop.
+constexpr int kTrayWaitMs = 3000;
+
+bool WaitForNotificationArea() {
+    QElapsedTimer clock;
+    clock.start();
+    while (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (clock.elapsed() > kTrayWaitMs) return false;
+        platform::FixedWait(100);
+    }
+    return true;
+}
+
+QAction* AddCommand(QMenu& menu, int id, const QString& text) {
+    QAction* action = menu.addAction(text);
+    action->setData(id);
+    action->setObjectName(QString("id%1").arg(id));
+    return action;
+}
+
+int MouseMessageFor(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+        case QSystemTrayIcon::Trigger:
+            return CTrayIcon::kLeftButtonUp;
+        case QSystemTrayIcon::Context:
+            return CTrayIcon::kRightButtonUp;
+        case QSystemTrayIcon::DoubleClick:
+            return CTrayIcon::kLeftButtonDoubleClick;
+        case QSystemTrayIcon::MiddleClick:
+            return CTrayIcon::kMiddleButtonUp;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+CTrayIcon::CTrayIcon() = default;
+
+CTrayIcon::~CTrayIcon() {
+    Destroy();
+}
+
+std::unique_ptr<QMenu> CTrayIcon::LoadTrayMenu() {
+    auto menu = std::make_unique<QMenu>("Menu");
+    AddCommand(*menu, ids::kCmdStart, "START");
+    AddCommand(*menu, ids::kCmdExit, "EXIT");
+    AddCommand(*menu, ids::kCmdAbout, "ABOUT");
+    QMenu* capture = menu->addMenu("CAPTURE");
+    capture->setObjectName("CAPTURE");
+    AddCommand(*capture, ids::kCmdRectangle, "RECTANGLE");
+    AddCommand(*capture, ids::kCmdWindowClient, "WINDOWCLIENT");
+    AddCommand(*capture, ids::kCmdScreen, "&SCREEN..\tCtl+Z");
+    AddCommand(*menu, ids::kCmdProperties, "PROPERTIES");
+    return menu;
+}
+
+bool CTrayIcon::Create(CTrayNotifyWindow* owner, int callbackMessage, const QString& tip,
+                       const QIcon& icon, int iconId) {
+    enabled_ = WaitForNotificationArea();
+    if (!enabled_) {
+        hidden_ = pending_ = true;
+        return false;
+    }
+    iconId_ = iconId;
+    notifyWindow_ = owner;
+    callbackMessage_ = callbackMessage;
+    tip_ = tip.left(kTipLength);
+    icon_ = std::make_unique<QSystemTrayIcon>(icon);
+    icon_->setToolTip(tip_);
+    connect(icon_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { Deliver(MouseMessageFor(reason)); });
+    icon_->show();
+    hidden_ = pending_ = !icon_->isVisible();
+    return !hidden_;
+}
+
+void CTrayIcon::Deliver(int mouseMessage) {
+    if (mouseMessage == 0) return;
+    if (notifyWindow_) {
+        notifyWindow_->TrayNotification(iconId_, mouseMessage);
+    } else {
+        OnTrayNotification(iconId_, mouseMessage);
+    }
+}
+
+CCommandTarget* CTrayIcon::Target() const {
+    return target_ ? target_ : dynamic_cast<CCommandTarget*>(notifyWindow_);
+}
+
+bool CTrayIcon::SetDefaultItem(int item, bool byPosition) {
+    if (defaultItem_ == item && defaultByPosition_ == byPosition) return true;
+    defaultItem_ = item;
+    defaultByPosition_ = byPosition;
+    return true;
+}
+
+int CTrayIcon::DefaultCommand(const QMenu& menu) const {
+    if (!defaultByPosition_) return defaultItem_;
+    const auto actions = menu.actions();
+    if (defaultItem_ < 0 || defaultItem_ >= actions.size()) return 0;
+    return actions[defaultItem_]->data().toInt();
+}
+
+int CTrayIcon::OnTrayNotification(int iconId, int mouseMessage) {
+    if (!enabled_ || iconId != iconId_ || !Target()) return 0;
+    if (mouseMessage == kRightButtonUp) {
+        ShowMenu();
+        return 1;
+    }
+    if (mouseMessage == kLeftButtonUp) {
+        const auto menu = LoadTrayMenu();
+        const int command = DefaultCommand(*menu);
+        if (command > 0) Target()->onCommand(command);
+        return 1;
+    }
+    return 0;
+}
+
+void CTrayIcon::ShowMenu() {
+    if (openMenu_) return;  // one menu at a time
+    auto menu = LoadTrayMenu();
+    for (QAction* action : menu->actions()) {
+        const bool isDefault = defaultByPosition_
+                                   ? menu->actions().indexOf(action) == defaultItem_
+                                   : action->data().toInt() == defaultItem_ && defaultItem_ > 0;
+        if (isDefault) {
+            QFont font = action->font();
+            font.setBold(true);
+            action->setFont(font);
+            menu->setDefaultAction(action);
+        }
+    }
+    openMenu_ = menu.get();
+    QMetaObject::invokeMethod(
+        this, [this, m = menu.get()] { emit menuShown(m); }, Qt::QueuedConnection);
+    QAction* chosen = menu->exec(QCursor::pos());
+    openMenu_ = nullptr;
+    CCommandTarget* target = Target();
+    if (chosen && chosen->data().toInt() > 0 && target) target->onCommand(chosen->data().toInt());
+}
+
+void CTrayIcon::Destroy() {
+    if (icon_) icon_->hide();
+    icon_.reset();
+    hidden_ = true;
+}
