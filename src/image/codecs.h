@@ -30,11 +30,21 @@ struct ImageCodec {
 
 bool DecodeBmp(CRaster& image, CByteStream& stream);
 bool EncodeBmp(CRaster& image, CByteStream& stream);
+bool DecodeJpeg(CRaster& image, CByteStream& stream);
+bool EncodeJpeg(CRaster& image, CByteStream& stream);
+bool DecodePng(CRaster& image, CByteStream& stream);
+bool EncodePng(CRaster& image, CByteStream& stream);
+bool DecodeTiff(CRaster& image, CByteStream& stream);
+bool EncodeTiff(CRaster& image, CByteStream& stream);
+bool EncodeTiffFrames(CRaster& report, CByteStream& stream, CRaster** images, int32_t count);
 // Metafiles are read only; this refuses every save with "Save WMF not supported".
 bool EncodeWmf(CRaster& image, CByteStream& stream);
 
 inline constexpr ImageCodec kImageCodecs[] = {
     {kTypeBmp, DecodeBmp, EncodeBmp, nullptr},
+    {kTypeJpeg, DecodeJpeg, EncodeJpeg, nullptr},
+    {kTypePng, DecodePng, EncodePng, nullptr},
+    {kTypeTiff, DecodeTiff, EncodeTiff, EncodeTiffFrames},
     {kTypeWmf, nullptr, EncodeWmf, nullptr},
 };
 

@@ -1,0 +1,361 @@
+// PNG files through libpng with read, write and flush callbacks on the image streams.
+// Palette, grey and colour images; an alpha channel goes into the alpha plane and back out.
+
+#include "image/codecs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <csetjmp>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <png.h>
+
+namespace {
+
+constexpr uint32_t kRowsBetweenEscapeChecks = 16;
+
+struct PngContext {
+    CByteStream* stream = nullptr;
+    char message[256] = {};
+};
+
+void OnError(png_structp png, png_const_charp text) {
+    auto* context = static_cast<PngContext*>(png_get_error_ptr(png));
+    std::snprintf(context->message, sizeof context->message, "%s", text);
+    png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+void ReadData(png_structp png, png_bytep data, size_t length) {
+    auto* context = static_cast<PngContext*>(png_get_io_ptr(png));
+    if (context->stream->Read(data, 1, length) != length) png_error(png, "Read Error");
+}
+
+void WriteData(png_structp png, png_bytep data, size_t length) {
+    auto* context = static_cast<PngContext*>(png_get_io_ptr(png));
+    if (context->stream->Write(data, 1, length) != length) png_error(png, "Write Error");
+}
+
+void FlushData(png_structp png) {
+    auto* context = static_cast<PngContext*>(png_get_io_ptr(png));
+    if (!context->stream->Flush()) png_error(png, "Flush Error");
+}
+
+int32_t PelsPerMeterToDpi(png_uint_32 ppm) {
+    return static_cast<int32_t>(std::floor(ppm * 0.0254 + 0.5));
+}
+
+// What the reader does with the file's pixels after libpng's transformations.
+struct ReadPlan {
+    uint32_t width = 0, height = 0;
+    int colorType = 0;
+    int depth = 0;       // depth of the image created (1, 4, 8 or 24)
+    int channels = 1;    // samples per pixel delivered by libpng
+    bool alpha = false;  // last sample is alpha
+    bool interlaced = false;
+};
+
+// Chooses the transformations and the image depth; runs before the image exists.
+ReadPlan PlanRead(png_structp png, png_infop info) {
+    ReadPlan plan;
+    int bitDepth = 0, interlace = 0;
+    png_get_IHDR(png, info, &plan.width, &plan.height, &bitDepth, &plan.colorType, &interlace,
+                 nullptr, nullptr);
+    plan.interlaced = interlace != PNG_INTERLACE_NONE;
+    if (bitDepth == 16) png_set_strip_16(png);
+    switch (plan.colorType) {
+        case PNG_COLOR_TYPE_PALETTE:
+        case PNG_COLOR_TYPE_GRAY:
+            if (bitDepth == 2) {
+                png_set_packing(png);  // 2-bit samples widened to one byte each
+                plan.depth = 8;
+            } else {
+                plan.depth = bitDepth > 8 ? 8 : bitDepth;
+            }
+            break;
+        case PNG_COLOR_TYPE_GRAY_ALPHA:
+            plan.depth = 8;
+            plan.channels = 2;
+            plan.alpha = true;
+            break;
+        case PNG_COLOR_TYPE_RGB:
+            plan.depth = 24;
+            plan.channels = 3;
+            png_set_bgr(png);
+            break;
+        default:  // RGB with alpha
+            plan.depth = 24;
+            plan.channels = 4;
+            plan.alpha = true;
+            png_set_bgr(png);
+            break;
+    }
+    if (plan.interlaced) png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    return plan;
+}
+
+// Palette, grey levels and the transparent colour or per-entry alpha of palette images.
+void ReadColours(png_structp png, png_infop info, const ReadPlan& plan, int fileDepth,
+                 CRaster& image, std::vector<uint8_t>& entryAlpha) {
+    if (plan.colorType == PNG_COLOR_TYPE_PALETTE) {
+        png_colorp palette = nullptr;
+        int count = 0;
+        png_get_PLTE(png, info, &palette, &count);
+        for (int i = 0; i < count; ++i)
+            image.SetPaletteIndex(i, palette[i].red, palette[i].green, palette[i].blue);
+        png_bytep trans = nullptr;
+        int transCount = 0;
+        if (png_get_tRNS(png, info, &trans, &transCount, nullptr) && transCount > 0) {
+            // One fully transparent entry is the transparent index; anything else needs the
+            // alpha plane.
+            int transparent = -1, partial = 0;
+            for (int i = 0; i < transCount; ++i) {
+                if (trans[i] == 0 && transparent < 0)
+                    transparent = i;
+                else if (trans[i] != 255)
+                    ++partial;
+            }
+            if (partial == 0 && transparent >= 0) {
+                image.SetTransIndex(transparent);
+            } else {
+                entryAlpha.assign(256, 255);
+                std::memcpy(entryAlpha.data(), trans, std::min(transCount, 256));
+            }
+        }
+        return;
+    }
+    if (plan.depth <= 8) {
+        if (fileDepth == 2) {  // four levels in a 256-entry table
+            for (int i = 0; i < 4; ++i) image.SetPaletteIndex(i, i * 85, i * 85, i * 85);
+        } else {
+            image.SetGrayPalette();
+        }
+    }
+    png_color_16p transColor = nullptr;
+    if (png_get_tRNS(png, info, nullptr, nullptr, &transColor) && transColor) {
+        if (plan.colorType == PNG_COLOR_TYPE_GRAY) {
+            const int shift = fileDepth == 16 ? 8 : 0;
+            image.SetTransIndex(std::min(transColor->gray >> shift, 255));
+        } else if (plan.colorType == PNG_COLOR_TYPE_RGB) {
+            const int shift = fileDepth == 16 ? 8 : 0;
+            RGBQUAD c;
+            c.rgbRed = static_cast<uint8_t>(transColor->red >> shift);
+            c.rgbGreen = static_cast<uint8_t>(transColor->green >> shift);
+            c.rgbBlue = static_cast<uint8_t>(transColor->blue >> shift);
+            image.SetBackgroundColor(c);
+            image.SetTransIndex(0);
+        }
+    }
+}
+
+// Moves one delivered row into the image row and the alpha plane.
+void SplitRow(const uint8_t* in, const ReadPlan& plan, uint8_t* out, uint8_t* alphaRow) {
+    if (plan.channels == 2) {
+        for (uint32_t x = 0; x < plan.width; ++x) {
+            out[x] = in[2 * x];
+            alphaRow[x] = in[2 * x + 1];
+        }
+    } else {
+        for (uint32_t x = 0; x < plan.width; ++x) {
+            out[3 * x] = in[4 * x];
+            out[3 * x + 1] = in[4 * x + 1];
+            out[3 * x + 2] = in[4 * x + 2];
+            alphaRow[x] = in[4 * x + 3];
+        }
+    }
+}
+
+struct PngReader {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    PngContext context;
+    std::vector<uint8_t> rows;  // delivered rows kept for interlaced files with alpha
+    std::vector<uint8_t> entryAlpha;
+    ~PngReader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+};
+
+// Runs under libpng's setjmp; holds no object with a destructor.
+const char* ReadImage(PngReader& r, CRaster& image) {
+    png_structp png = r.png;
+    png_infop info = r.info;
+    png_read_info(png, info);
+    const int fileDepth = png_get_bit_depth(png, info);
+    const ReadPlan plan = PlanRead(png, info);
+    if (!image.Create(plan.width, plan.height, plan.depth, kTypePng))
+        return "Can't allocate memory";
+    ReadColours(png, info, plan, fileDepth, image, r.entryAlpha);
+    png_uint_32 xppm = 0, yppm = 0;
+    int unit = 0;
+    if (png_get_pHYs(png, info, &xppm, &yppm, &unit) && unit == PNG_RESOLUTION_METER) {
+        image.SetXDPI(PelsPerMeterToDpi(xppm));
+        image.SetYDPI(PelsPerMeterToDpi(yppm));
+    }
+    if ((plan.alpha || !r.entryAlpha.empty()) && !image.AlphaCreate())
+        return "Can't allocate memory";
+
+    const uint32_t height = plan.height;
+    const size_t rowBytes = png_get_rowbytes(png, info);
+    const int passes = plan.interlaced ? png_set_interlace_handling(png) : 1;
+    if (plan.alpha) r.rows.resize(rowBytes * (plan.interlaced ? height : 1));
+    for (int pass = 0; pass < passes; ++pass) {
+        for (uint32_t y = 0; y < height; ++y) {
+            if (y % kRowsBetweenEscapeChecks == 0 && image.GetEscape()) return "Cancelled";
+            const uint32_t row = height - 1 - y;
+            uint8_t* target = plan.alpha ? r.rows.data() + (plan.interlaced ? rowBytes * y : 0)
+                                         : image.GetBits(row);
+            png_read_row(png, target, nullptr);
+            if (plan.alpha && pass == passes - 1)
+                SplitRow(target, plan, image.GetBits(row),
+                         image.AlphaGetBits() + static_cast<size_t>(row) * plan.width);
+        }
+    }
+    png_read_end(png, nullptr);
+    if (!r.entryAlpha.empty()) {  // per-entry alpha of palette images into the plane
+        for (uint32_t y = 0; y < height; ++y)
+            for (uint32_t x = 0; x < plan.width; ++x)
+                image.AlphaSet(x, y, r.entryAlpha[image.GetPixelIndex(x, y)]);
+    }
+    return nullptr;
+}
+
+// --- writing ---
+
+struct PngWriter {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    PngContext context;
+    std::vector<uint8_t> row;
+    std::vector<png_color> palette;
+    std::vector<png_byte> trans;
+    ~PngWriter() { png_destroy_write_struct(&png, info ? &info : nullptr); }
+};
+
+void WriteImage(PngWriter& w, CRaster& image) {
+    png_structp png = w.png;
+    png_infop info = w.info;
+    const uint32_t width = image.GetWidth(), height = image.GetHeight();
+    const bool direct = image.GetBpp() == 24;
+    const bool alpha = image.AlphaIsValid();
+    // A palette image with an alpha plane is written as colour with alpha, so no alpha is lost.
+    const bool rgba = alpha;
+    int colorType = PNG_COLOR_TYPE_PALETTE;
+    int depth = static_cast<int>(image.GetBpp());
+    if (rgba) {
+        colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+        depth = 8;
+    } else if (direct) {
+        colorType = PNG_COLOR_TYPE_RGB;
+        depth = 8;
+    }
+    png_set_IHDR(png, info, width, height, depth, colorType, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (colorType == PNG_COLOR_TYPE_PALETTE) {
+        const uint32_t count = image.GetNumColors();
+        w.palette.resize(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            const RGBQUAD c = image.GetPaletteColor(i);
+            w.palette[i] = png_color{c.rgbRed, c.rgbGreen, c.rgbBlue};
+        }
+        png_set_PLTE(png, info, w.palette.data(), static_cast<int>(count));
+        const int32_t index = image.GetTransIndex();
+        if (image.IsAlphaPaletteEnabled()) {
+            w.trans.resize(count);
+            for (uint32_t i = 0; i < count; ++i) w.trans[i] = image.GetPaletteColor(i).rgbReserved;
+        } else if (index >= 0 && static_cast<uint32_t>(index) < count) {
+            w.trans.assign(index + 1, 255);
+            w.trans[index] = 0;
+        }
+        if (!w.trans.empty())
+            png_set_tRNS(png, info, w.trans.data(), static_cast<int>(w.trans.size()), nullptr);
+    } else if (colorType == PNG_COLOR_TYPE_RGB && image.GetTransIndex() >= 0) {
+        const RGBQUAD c = image.GetBackgroundColor();
+        png_color_16 color{};
+        color.red = c.rgbRed;
+        color.green = c.rgbGreen;
+        color.blue = c.rgbBlue;
+        png_set_tRNS(png, info, nullptr, 0, &color);
+    }
+    const auto ppm = [](int32_t dpi) {
+        return static_cast<png_uint_32>(std::max(0.0, std::floor(dpi * 39.37007874015748 + 0.5)));
+    };
+    png_set_pHYs(png, info, ppm(image.GetXDPI()), ppm(image.GetYDPI()), PNG_RESOLUTION_METER);
+    png_write_info(png, info);
+    if (direct && !rgba) png_set_bgr(png);
+
+    if (rgba) w.row.resize(static_cast<size_t>(width) * 4);
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint32_t row = height - 1 - y;
+        uint8_t* out = image.GetBits(row);
+        if (rgba) {
+            const uint8_t* a = image.AlphaGetBits() + static_cast<size_t>(row) * width;
+            for (uint32_t x = 0; x < width; ++x) {
+                const RGBQUAD c = direct ? RGBQUAD{out[3 * x], out[3 * x + 1], out[3 * x + 2], 0}
+                                         : image.GetPixelColor(x, row);
+                w.row[4 * x] = c.rgbRed;
+                w.row[4 * x + 1] = c.rgbGreen;
+                w.row[4 * x + 2] = c.rgbBlue;
+                w.row[4 * x + 3] = a[x];
+            }
+            out = w.row.data();
+        }
+        png_write_row(png, out);
+    }
+    png_write_end(png, info);
+}
+
+}  // namespace
+
+bool DecodePng(CRaster& image, CByteStream& stream) {
+    auto r = std::make_unique<PngReader>();
+    r->context.stream = &stream;
+    r->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r->context, OnError, OnWarning);
+    if (!r->png) {
+        image.SetLastError("Failed to create PNG structure");
+        return false;
+    }
+    r->info = png_create_info_struct(r->png);
+    if (!r->info) {
+        image.SetLastError("Failed to initialize PNG info structure");
+        return false;
+    }
+    png_set_read_fn(r->png, &r->context, ReadData);
+    const char* error = nullptr;
+    if (setjmp(png_jmpbuf(r->png))) {
+        error = r->context.message;
+    } else {
+        error = ReadImage(*r, image);
+    }
+    if (error) {
+        image.SetLastError(error);
+        image.Destroy();
+        return false;
+    }
+    return true;
+}
+
+bool EncodePng(CRaster& image, CByteStream& stream) {
+    auto w = std::make_unique<PngWriter>();
+    w->context.stream = &stream;
+    w->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w->context, OnError, OnWarning);
+    if (!w->png) {
+        image.SetLastError("Failed to create PNG structure");
+        return false;
+    }
+    w->info = png_create_info_struct(w->png);
+    if (!w->info) {
+        image.SetLastError("Failed to initialize PNG info structure");
+        return false;
+    }
+    png_set_write_fn(w->png, &w->context, WriteData, FlushData);
+    if (setjmp(png_jmpbuf(w->png))) {
+        image.SetLastError(w->context.message);
+        return false;
+    }
+    WriteImage(*w, image);
+    return true;
+}
