@@ -1,5 +1,8 @@
 #include "app/quillet_app.h"
+#include "ids.h"
+#include "platform/termination_signals.h"
 #include "platform/x11_display.h"
+#include "capture/mw.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,5 +21,6 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     CQuilletApp app(argc, argv);
     if (!app.InitInstance()) return app.ExitInstance(1);
+    platform::HandleTerminationSignals([&app] { app.coordinator()->onCommand(ids::kCmdExit); });
     return app.ExitInstance(app.exec());
 }

@@ -1,0 +1,136 @@
+// The real program, started as a process in a fresh working folder.
+#include "support/program_run.h"
+#include "support/x11_input.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr int kMenuExit = 2;  // START, EXIT, ...
+
+QByteArray ExpectedFirstRecord(const QString& home) {
+    QByteArray bytes(616, '\0');
+    bytes[0] = 1;
+    std::memcpy(bytes.data() + 4, ".bmp", 4);
+    bytes[32] = 0x3C;
+    bytes[36] = 0x50;
+    bytes[40] = 1;
+    bytes[44] = 1;
+    const QByteArray session = (home + "/bin/session0/").toLocal8Bit();
+    std::memcpy(bytes.data() + 48, session.constData(), session.size());
+    std::memcpy(bytes.data() + 568, "IMG", 3);
+    return bytes;
+}
+
+int StoredSession(const TempFolder& home) {
+    const QByteArray bytes = home.Read("quillet.ini");
+    return bytes.size() == 616 ? *reinterpret_cast<const qint32*>(bytes.constData() + 604) : -1;
+}
+
+void StartAndEndByTrayExit(const TempFolder& home) {
+    ProgramRun run(home);
+    ASSERT_TRUE(run.Start());
+    run.ChooseTrayMenuItem(kMenuExit);
+    ASSERT_EQ(run.WaitForExit(), 0);
+}
+
+TEST(Startup, FirstStartWritesDefaultsAndFoldersButNoSessionFolder) {
+    TempFolder home;
+    ProgramRun run(home);
+    ASSERT_TRUE(run.Start({"picture.bmp"}));  // a file named on the command line is not opened
+
+    EXPECT_EQ(home.Read("quillet.ini"), ExpectedFirstRecord(home.path()));
+    for (const char* folder : {"cache", "bin", "bin/thumbnails", "cache/thumbnails"}) {
+        EXPECT_TRUE(QDir(home.File(folder)).exists()) << folder;
+    }
+    EXPECT_FALSE(home.Exists("bin/session0"));
+    EXPECT_TRUE(run.Messages().isEmpty()) << run.Messages().toStdString();
+    EXPECT_EQ(testx11::FindViewableWindows("quillet").size(), 1u) << "only the tray icon shows";
+
+    QSettings profile(home.File(".config/Norvane Software/Quillet.conf"), QSettings::IniFormat);
+    EXPECT_EQ(profile.value("Quillet/CACHEXT").toString(), ".bmp");
+    EXPECT_EQ(profile.value("Quillet/HTMLIMGEXT").toString(), ".jpg");
+
+    run.ChooseTrayMenuItem(kMenuExit);
+    EXPECT_EQ(run.WaitForExit(), 0);
+    EXPECT_FALSE(home.Exists("SESSIONS.INI")) << "an unused session stays out of the history";
+}
+
+TEST(Startup, EveryStartAdvancesTheSessionNumber) {
+    TempFolder home;
+    StartAndEndByTrayExit(home);
+    EXPECT_EQ(StoredSession(home), 0);
+    StartAndEndByTrayExit(home);
+    EXPECT_EQ(StoredSession(home), 1);
+    StartAndEndByTrayExit(home);
+    EXPECT_EQ(StoredSession(home), 2);
+    const QByteArray bytes = home.Read("quillet.ini");
+    EXPECT_EQ(QByteArray(bytes.constData() + 48), (home.path() + "/bin/session2/").toLocal8Bit());
+}
+
+TEST(Startup, ShortSettingsFileKeepsTheOtherDefaults) {
+    TempFolder home;
+    home.Write("quillet.ini", QByteArray(4, '\0') + ".png");
+    {
+        ProgramRun run(home);
+        ASSERT_TRUE(run.Start());
+    }
+    const QByteArray bytes = home.Read("quillet.ini");
+    ASSERT_EQ(bytes.size(), 616);
+    EXPECT_EQ(bytes[0], 0) << "the file's own bytes win";
+    EXPECT_EQ(QByteArray(bytes.constData() + 4), QByteArray(".png"));
+    EXPECT_EQ(bytes[36], 0x50) << "beyond the file the default stays";
+    EXPECT_EQ(StoredSession(home), 1);
+}
+
+TEST(Startup, SecondInstanceIsRefusedAndTheFirstKeepsRunning) {
+    TempFolder home;
+    ProgramRun first(home);
+    ASSERT_TRUE(first.Start());
+    const QByteArray settings = home.Read("quillet.ini");
+
+    ProgramRun second(home);
+    EXPECT_NE(second.RunToEnd(), 0);
+    EXPECT_EQ(second.Messages(), "Quillet|Application is already running.\n");
+    EXPECT_TRUE(first.Running());
+    EXPECT_NE(first.TrayIconWindow(), 0u);
+    EXPECT_EQ(home.Read("quillet.ini"), settings) << "the refused start touches nothing";
+}
+
+TEST(Startup, LockOfACrashedInstanceIsTakenOver) {
+    TempFolder home;
+    QDir().mkpath(home.File(".runtime"));
+    home.Write(".runtime/Quillet.lock", "999999\nquillet\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    ProgramRun run(home);
+    EXPECT_TRUE(run.Start());
+    EXPECT_TRUE(run.Messages().isEmpty());
+}
+
+TEST(Startup, WithoutANotificationAreaStartUpFails) {
+    // A bare X server: no window manager, no tray.
+    QProcess server;
+    server.setProgram("Xvfb");
+    server.setArguments({"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+    server.start();
+    ASSERT_TRUE(server.waitForReadyRead(10000));
+    const QString display = ":" + QString::fromLatin1(server.readLine()).trimmed();
+
+    TempFolder home;
+    ProgramRun run(home);
+    auto env = run.process().processEnvironment();
+    env.insert("DISPLAY", display);
+    run.process().setProcessEnvironment(env);
+    EXPECT_NE(run.RunToEnd(20000), 0);
+    EXPECT_EQ(run.Messages(), "Quillet|Tray icon initialization failed\n");
+    server.terminate();
+    server.waitForFinished(5000);
+}
+
+}  // namespace

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "support/temp_folder.h"
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// The real program started as a process in a working folder of its own, with its profile,
+// runtime folder (single-instance lock) and message log kept inside that folder.
+class ProgramRun {
+public:
+    explicit ProgramRun(const TempFolder& home);
+    ~ProgramRun();
+
+    // Starts the program and waits until its tray icon is on the screen.
+    bool Start(const QStringList& arguments = {});
+    // Runs the program to its end (for starts that are refused), returning its exit code.
+    int RunToEnd(int timeoutMs = 15000);
+    // Waits for the process to end; -1 when it did not.
+    int WaitForExit(int timeoutMs = 10000);
+    bool Running() const { return process_.state() != QProcess::NotRunning; }
+    // The messages the program showed, one "caption|text" per line.
+    QString Messages() const;
+    // The tray icon's window on the screen, or 0.
+    unsigned long TrayIconWindow() const;
+    // Chooses an item of the tray menu by moving down `downPresses` times from the top.
+    void ChooseTrayMenuItem(int downPresses);
+
+    QProcess& process() { return process_; }
+
+private:
+    const TempFolder& home_;
+    QProcess process_;
+};
