@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QCursor>
 #include <QImage>
+#include <QRect>
 
 #include <memory>
 #include <string>
@@ -59,6 +60,16 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     int documentCounter = 0;
     int documentCount = 0;
     QImage frozenScreen;  // the last full-screen snapshot
+    std::string currentImagePath;      // names of the capture being made
+    std::string currentThumbnailPath;
+    int captureExists = 0;  // set by every capture added to the preview's table
+
+    // Shared by the panel, the capture preview and its two lists.
+    int previewHidden = 1;
+    int captureListHidden = 1;
+    int dropListHidden = 1;
+    QRect panelRect;    // screen rectangle of the panel, rewritten when it is placed or moves
+    QRect previewRect;  // screen rectangle of the preview, written when its lists are placed
     QCursor crossCursor{Qt::CrossCursor};
     CRecentFileList recentFiles{4};
 
