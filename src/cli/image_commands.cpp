@@ -1,0 +1,80 @@
+// quillet-tool convert and info: the image library on files, type ids from the extensions.
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "cli/command_registry.h"
+#include "image/codecs.h"
+#include "image/raster.h"
+
+namespace {
+
+bool TypeOf(const std::string& path, uint32_t& type) {
+    const int found = RasterTypeFromPath(path);
+    if (found < 0) {
+        std::fprintf(stderr, "not an image file name: %s\n", path.c_str());
+        return false;
+    }
+    type = static_cast<uint32_t>(found);
+    return true;
+}
+
+int Fail(const CRaster& image, const char* fallback, const std::string& path) {
+    if (*image.GetLastError())
+        std::fprintf(stderr, "%s\n", image.GetLastError());
+    else
+        std::fprintf(stderr, "%s %s\n", fallback, path.c_str());
+    return 1;
+}
+
+int Convert(cli::Arguments args) {
+    int frame = 0;
+    int quality = -1;
+    if (!cli::TakeIntOption(args, "--frame", frame) ||
+        !cli::TakeIntOption(args, "--quality", quality))
+        return 2;
+    if (args.size() != 2) {
+        std::fprintf(stderr, "usage: quillet-tool convert IN OUT [--frame N] [--quality Q]\n");
+        return 2;
+    }
+    if (quality != -1 && (quality < 0 || quality > 100)) {
+        std::fprintf(stderr, "quality must be 0 to 100\n");
+        return 2;
+    }
+    uint32_t inType = 0, outType = 0;
+    if (!TypeOf(args[0], inType) || !TypeOf(args[1], outType)) return 2;
+
+    CRaster image(inType);
+    image.SetFrame(frame);
+    if (!image.Load(args[0].c_str(), inType)) return Fail(image, "cannot read", args[0]);
+    if (quality >= 0) image.SetEncodeQuality(static_cast<uint8_t>(quality));
+    image.SetLastError("");
+    if (!image.Save(args[1].c_str(), outType)) return Fail(image, "cannot write", args[1]);
+    return 0;
+}
+
+int Info(cli::Arguments args) {
+    int frame = 0;
+    if (!cli::TakeIntOption(args, "--frame", frame)) return 2;
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: quillet-tool info FILE [--frame N]\n");
+        return 2;
+    }
+    uint32_t type = 0;
+    if (!TypeOf(args[0], type)) return 2;
+    CRaster image(type);
+    image.SetFrame(frame);
+    if (!image.Load(args[0].c_str(), type)) return Fail(image, "cannot read", args[0]);
+    std::printf("width: %u\nheight: %u\nbits: %u\ntype: %u (%s)\nframes: %d\nsize: %u\n",
+                image.GetWidth(), image.GetHeight(), image.GetBpp(), image.GetType(),
+                ImageFormatName(image.GetType()), std::max(image.GetFrameCount(), 1),
+                image.GetSize());
+    return 0;
+}
+
+const bool registered =
+    cli::RegisterCommand({"convert", "convert IN OUT [--frame N] [--quality Q]", Convert}) &&
+    cli::RegisterCommand({"info", "info FILE [--frame N]", Info});
+
+}  // namespace
