@@ -36,8 +36,9 @@ QImage AtBlockDepth(const QImage& bitmap, int& bitCount) {
             return bitmap;
         default:
             bitCount = 32;
-            return bitmap.format() == QImage::Format_RGB32 ? bitmap
-                                                           : bitmap.convertToFormat(QImage::Format_RGB32);
+            return bitmap.format() == QImage::Format_RGB32
+                       ? bitmap
+                       : bitmap.convertToFormat(QImage::Format_RGB32);
     }
 }
 
@@ -67,7 +68,8 @@ std::vector<uint8_t> BitmapToDib(const QImage& source, int compression) {
         PutLe(dib, kHeaderSize + 4 * i, table[i] & 0xFFFFFF, 4);  // blue, green, red, 0
     }
     uint8_t* bits = dib.data() + kHeaderSize + tableBytes;
-    const size_t copyBytes = bitCount == 32 ? size_t(width) * 4 : (size_t(bitCount) * width + 7) / 8;
+    const size_t copyBytes =
+        bitCount == 32 ? size_t(width) * 4 : (size_t(bitCount) * width + 7) / 8;
     for (int y = 0; y < height; ++y) {
         // Rows are stored bottom-up.
         std::memcpy(bits + rowBytes * (height - 1 - y), bitmap.constScanLine(y), copyBytes);

@@ -20,7 +20,9 @@ std::vector<uint8_t> BitmapToDib(const QImage& bitmap, int compression = kCompre
 
 // A bitmap made from a packed block; null for a block too short for what its header describes.
 QImage DibToBitmap(const uint8_t* dib, size_t size);
-inline QImage DibToBitmap(const std::vector<uint8_t>& dib) { return DibToBitmap(dib.data(), dib.size()); }
+inline QImage DibToBitmap(const std::vector<uint8_t>& dib) {
+    return DibToBitmap(dib.data(), dib.size());
+}
 
 // Writes a ".bmp" file: the 14-byte file header, then the block. False when there is no block
 // or the file cannot be written.

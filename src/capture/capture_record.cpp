@@ -38,7 +38,8 @@ bool CopyReplacing(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-CCaptureRecord::CCaptureRecord(int boxWidth, int boxHeight) : boxWidth(boxWidth), boxHeight(boxHeight) {}
+CCaptureRecord::CCaptureRecord(int boxWidth, int boxHeight)
+    : boxWidth(boxWidth), boxHeight(boxHeight) {}
 
 CCaptureRecord::~CCaptureRecord() = default;
 
@@ -99,8 +100,8 @@ int CCaptureRecord::FromFile(const std::string& path) {
 
 int CCaptureRecord::FromIcon(const QImage& colourBitmap) {
     CQuilletApp* app = App();
-    cachePath = platform::FormatFixed("%sIcon-%d%cico", app->cacheFolder.c_str(),
-                                      app->captureCounter, '.');
+    cachePath =
+        platform::FormatFixed("%sIcon-%d%cico", app->cacheFolder.c_str(), app->captureCounter, '.');
     app->captureCounter += 1;
     image = std::make_unique<CRaster>();
     CreateFromHBITMAP(*image, colourBitmap);

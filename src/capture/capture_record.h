@@ -12,7 +12,7 @@
 // One capture of the session: its picture, its thumbnail, the files that hold them and when it
 // was made. Owned by the capture preview window's table.
 class CCaptureRecord {
-public:
+  public:
     // The box is the settings' thumbnail box (thumbWidth x thumbHeight).
     CCaptureRecord(int boxWidth, int boxHeight);
     ~CCaptureRecord();
@@ -29,7 +29,8 @@ public:
     // The clipboard's packed block: kept as "IT-N.bmp" in the cache.
     int FromClipboardDib(const uint8_t* dib, size_t size);
     // Reduces the bitmap into the thumbnail box and saves it as a ".bmp" file.
-    int MakeThumbnail(const QImage& bitmap, int width, int height, const std::string& thumbnailPath);
+    int MakeThumbnail(const QImage& bitmap, int width, int height,
+                      const std::string& thumbnailPath);
 
     // The thumbnail size for a picture in the box: the box itself when the aspect ratios agree,
     // otherwise the largest size of the picture's aspect ratio that fits inside the box.
@@ -57,7 +58,7 @@ public:
     int fullWidth = 0;
     int fullHeight = 0;
 
-private:
+  private:
     void StampNow();
     // Shows the image's last error and drops it.
     int FailWithImageError();

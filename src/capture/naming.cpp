@@ -9,9 +9,9 @@ namespace naming {
 CaptureNames NextScreenCapture() {
     CQuilletApp* app = App();
     const int n = app->captureCounter;
-    CaptureNames names{platform::FormatFixed("%sIT-%d%cbmp", app->cacheFolder.c_str(), n, '.'),
-                       platform::FormatFixed("%sTT-%d%cbmp", app->cacheThumbnailsFolder.c_str(), n,
-                                             '.')};
+    CaptureNames names{
+        platform::FormatFixed("%sIT-%d%cbmp", app->cacheFolder.c_str(), n, '.'),
+        platform::FormatFixed("%sTT-%d%cbmp", app->cacheThumbnailsFolder.c_str(), n, '.')};
     app->currentImagePath = names.image;
     app->currentThumbnailPath = names.thumbnail;
     app->captureCounter = n + 1;
@@ -22,8 +22,8 @@ WorkspacePaths MakeWorkspacePaths(SettingsRecord& settings, const std::string& s
                                   const std::string& sessionThumbnailsFolder, int workspaceIndex,
                                   const std::string& extension, bool icon) {
     // The extension passes through a 12-byte buffer.
-    const std::string ext = (extension.empty() ? std::string(settings.fileExtension) : extension)
-                                .substr(0, 11);
+    const std::string ext =
+        (extension.empty() ? std::string(settings.fileExtension) : extension).substr(0, 11);
     const char* session = sessionFolder.c_str();
     const char* thumbnails = sessionThumbnailsFolder.c_str();
     WorkspacePaths paths;

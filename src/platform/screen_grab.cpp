@@ -62,13 +62,13 @@ QImage GrabShared(Display* display, Window root, const QRect& area) {
     if (!XShmQueryExtension(display)) return {};
     const int screen = DefaultScreen(display);
     XShmSegmentInfo segment{};
-    XImage* image = XShmCreateImage(display, DefaultVisual(display, screen),
-                                    DefaultDepth(display, screen), ZPixmap, nullptr, &segment,
-                                    area.width(), area.height());
+    XImage* image =
+        XShmCreateImage(display, DefaultVisual(display, screen), DefaultDepth(display, screen),
+                        ZPixmap, nullptr, &segment, area.width(), area.height());
     if (!image) return {};
     QImage bitmap;
-    segment.shmid = shmget(IPC_PRIVATE, size_t(image->bytes_per_line) * image->height,
-                           IPC_CREAT | 0600);
+    segment.shmid =
+        shmget(IPC_PRIVATE, size_t(image->bytes_per_line) * image->height, IPC_CREAT | 0600);
     if (segment.shmid >= 0) {
         segment.shmaddr = image->data = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
         segment.readOnly = False;
@@ -88,7 +88,9 @@ QImage GrabShared(Display* display, Window root, const QRect& area) {
 }
 
 // A shared-memory failure on a remote display is reported as an X error; keep it quiet.
-int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+int IgnoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
 
 }  // namespace
 
@@ -120,7 +122,9 @@ QImage GrabScreenArea(const QRect& rect) {
     return bitmap;
 }
 
-QImage GrabWholeScreen() { return GrabScreenArea(ScreenRect()); }
+QImage GrabWholeScreen() {
+    return GrabScreenArea(ScreenRect());
+}
 
 QRect WindowScreenRect(unsigned long window) {
     Display* display = GrabDisplay();

@@ -19,7 +19,7 @@ namespace {
 
 // Stands in for the coordinator window: counts notifications and commands.
 class RecordingCoordinator : public CTrayNotifyWindow, public CCommandTarget {
-public:
+  public:
     explicit RecordingCoordinator(CTrayIcon& tray) : tray_(tray) {}
     int TrayNotification(int iconId, int mouseMessage) override {
         notifications.push_back(mouseMessage);
@@ -32,7 +32,7 @@ public:
     std::vector<int> notifications;
     std::vector<int> commands;
 
-private:
+  private:
     CTrayIcon& tray_;
 };
 
@@ -134,8 +134,8 @@ TEST(MainFrame, ToolBarCarriesTheEditorCommandsInOrder) {
     for (QAction* action : frame.findChild<QToolBar*>()->actions()) {
         ids.push_back(action->isSeparator() ? 0 : action->data().toInt());
     }
-    EXPECT_EQ(ids, (std::vector<int>{57600, 57601, 57603, 0, 57635, 57634, 57637, 0, 57607, 0,
-                                     57664}));
+    EXPECT_EQ(ids,
+              (std::vector<int>{57600, 57601, 57603, 0, 57635, 57634, 57637, 0, 57607, 0, 57664}));
 }
 
 TEST(Session, HistoryGetsTheSessionOnlyWhenUsedAndNotLoaded) {

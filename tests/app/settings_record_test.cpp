@@ -8,7 +8,9 @@
 
 namespace {
 
-std::string Path(const TempFolder& folder) { return folder.File("quillet.ini").toStdString(); }
+std::string Path(const TempFolder& folder) {
+    return folder.File("quillet.ini").toStdString();
+}
 
 TEST(SettingsRecord, DefaultBytesFollowTheFileLayout) {
     const auto bytes = SettingsRecord{}.ToBytes();

@@ -107,7 +107,8 @@ TEST(Startup, SecondInstanceIsRefusedAndTheFirstKeepsRunning) {
 TEST(Startup, LockOfACrashedInstanceIsTakenOver) {
     TempFolder home;
     QDir().mkpath(home.File(".runtime"));
-    home.Write(".runtime/Quillet.lock", "999999\nquillet\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    home.Write(".runtime/Quillet.lock",
+               "999999\nquillet\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     ProgramRun run(home);
     EXPECT_TRUE(run.Start());
     EXPECT_TRUE(run.Messages().isEmpty());

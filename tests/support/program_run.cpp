@@ -47,7 +47,9 @@ int ProgramRun::WaitForExit(int timeoutMs) {
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
 }
 
-QString ProgramRun::Messages() const { return QString::fromUtf8(home_.Read(".messages")); }
+QString ProgramRun::Messages() const {
+    return QString::fromUtf8(home_.Read(".messages"));
+}
 
 unsigned long ProgramRun::TrayIconWindow() const {
     // The tray icon is the program's only viewable window right after start-up.

@@ -9,7 +9,7 @@
 // The real program started as a process in a working folder of its own, with its profile,
 // runtime folder (single-instance lock) and message log kept inside that folder.
 class ProgramRun {
-public:
+  public:
     explicit ProgramRun(const TempFolder& home);
     ~ProgramRun();
 
@@ -29,7 +29,7 @@ public:
 
     QProcess& process() { return process_; }
 
-private:
+  private:
     const TempFolder& home_;
     QProcess process_;
 };

@@ -26,10 +26,14 @@ void TempFolder::Write(const QString& name, const QByteArray& bytes) const {
     if (file.open(QIODevice::WriteOnly)) file.write(bytes);
 }
 
-bool TempFolder::Exists(const QString& name) const { return QFileInfo::exists(File(name)); }
+bool TempFolder::Exists(const QString& name) const {
+    return QFileInfo::exists(File(name));
+}
 
 CurrentFolder::CurrentFolder(const QString& path) : previous_(QDir::currentPath()) {
     QDir::setCurrent(path);
 }
 
-CurrentFolder::~CurrentFolder() { QDir::setCurrent(previous_); }
+CurrentFolder::~CurrentFolder() {
+    QDir::setCurrent(previous_);
+}

@@ -5,7 +5,7 @@
 
 // A fresh folder under /tmp for one test, removed afterwards.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -17,16 +17,16 @@ public:
     void Write(const QString& name, const QByteArray& bytes) const;
     bool Exists(const QString& name) const;
 
-private:
+  private:
     QString path_;
 };
 
 // Makes the test's own working folder current for its lifetime, restoring the old one after.
 class CurrentFolder {
-public:
+  public:
     explicit CurrentFolder(const QString& path);
     ~CurrentFolder();
 
-private:
+  private:
     QString previous_;
 };

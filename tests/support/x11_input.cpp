@@ -21,7 +21,9 @@ Display* Connection() {
     return display;
 }
 
-void Sync() { XSync(Connection(), False); }
+void Sync() {
+    XSync(Connection(), False);
+}
 
 bool ClassMatches(Display* display, Window window, const QString& name) {
     XClassHint hint{};
