@@ -39,13 +39,34 @@ bool EncodeTiff(CRaster& image, CByteStream& stream);
 bool EncodeTiffFrames(CRaster& report, CByteStream& stream, CRaster** images, int32_t count);
 // Metafiles are read only; this refuses every save with "Save WMF not supported".
 bool EncodeWmf(CRaster& image, CByteStream& stream);
+bool DecodeGif(CRaster& image, CByteStream& stream);
+bool EncodeGif(CRaster& image, CByteStream& stream);
+bool EncodeGifFrames(CRaster& report, CByteStream& stream, CRaster** images, int32_t count);
+bool DecodeIco(CRaster& image, CByteStream& stream);
+bool EncodeIco(CRaster& image, CByteStream& stream);
+bool DecodeTga(CRaster& image, CByteStream& stream);
+bool EncodeTga(CRaster& image, CByteStream& stream);
+bool DecodePcx(CRaster& image, CByteStream& stream);
+bool EncodePcx(CRaster& image, CByteStream& stream);
+bool DecodeWbmp(CRaster& image, CByteStream& stream);
+bool EncodeWbmp(CRaster& image, CByteStream& stream);
+// Metafiles are drawn by a player that needs a painter, so it lives with the Qt bridge
+// (src/image/qt/metafile/), which installs it here when linked in. Without one, reading a
+// metafile fails with "WMF codec not available".
+void SetMetafileDecoder(DecodeFunction decoder);
+bool DecodeWmf(CRaster& image, CByteStream& stream);
 
 inline constexpr ImageCodec kImageCodecs[] = {
     {kTypeBmp, DecodeBmp, EncodeBmp, nullptr},
     {kTypeJpeg, DecodeJpeg, EncodeJpeg, nullptr},
     {kTypePng, DecodePng, EncodePng, nullptr},
     {kTypeTiff, DecodeTiff, EncodeTiff, EncodeTiffFrames},
-    {kTypeWmf, nullptr, EncodeWmf, nullptr},
+    {kTypeGif, DecodeGif, EncodeGif, EncodeGifFrames},
+    {kTypeIco, DecodeIco, EncodeIco, nullptr},
+    {kTypeTga, DecodeTga, EncodeTga, nullptr},
+    {kTypePcx, DecodePcx, EncodePcx, nullptr},
+    {kTypeWbmp, DecodeWbmp, EncodeWbmp, nullptr},
+    {kTypeWmf, DecodeWmf, EncodeWmf, nullptr},
 };
 
 // The codec line of a type id, or null.
