@@ -31,4 +31,52 @@ inline constexpr int kCmdEditCut = 57635;
 inline constexpr int kCmdEditCopy = 57634;
 inline constexpr int kCmdEditPaste = 57637;
 
+// --- Capture workspace: preview window, capture list, drop list ------------------------------
+inline constexpr int kPreviewDialog = 203;
+inline constexpr int kCaptureListDialog = 204;
+inline constexpr int kDropListDialog = 230;
+inline constexpr int kWorkspaceMenu = 133;  // sub-menus 3 "Edit1", 4 "Other", 5 "Send", 6 "Fun"
+inline constexpr int kSubMenuEdit1 = 3;
+inline constexpr int kSubMenuOther = 4;
+inline constexpr int kSubMenuSend = 5;
+inline constexpr int kSubMenuFun = 6;
+
+// Skin pictures and button strips (res/skins).
+inline constexpr int kSkinPreview = 218;  // the preview and both lists
+inline constexpr int kStripSendTo = 219;
+inline constexpr int kStripFunctions = 220;
+inline constexpr int kStripSlideArrow = 229;  // also the panel's slide button
+inline constexpr int kStripDropListOk = 231;
+inline constexpr int kStripDropListClear = 232;
+inline constexpr int kStripDropListSlide = 233;
+
+// Controls of the preview (203).
+inline constexpr int kPreviewSendTo = 1000;
+inline constexpr int kPreviewDropListButton = 1001;
+inline constexpr int kPreviewGalleryButton = 1002;
+inline constexpr int kPreviewInfoText = 1003;
+inline constexpr int kPreviewImageArea = 1073;
+inline constexpr int kPreviewFunctions = 1074;
+// Controls of the capture list (204) and the drop list (230).
+inline constexpr int kListRows = 1023;
+inline constexpr int kDropListOk = 1;
+inline constexpr int kDropListClear = 1032;
+
+// Commands of the preview's menus.
+inline constexpr int kCmdDelete = 32819;
+inline constexpr int kCmdCopy = 32821;
+inline constexpr int kCmdPaste = 32824;
+inline constexpr int kCmdOtherClipboardViewer = 32825;
+inline constexpr int kCmdOtherOpenFile = 32826;
+inline constexpr int kCmdToWorkspace = 32827;
+inline constexpr int kCmdToExplorer = 32828;
+inline constexpr int kCmdCopyToClipboard = 32829;
+inline constexpr int kCmdPasteFromClipboard = 32830;
+inline constexpr int kCmdDeleteCapture = 32831;
+inline constexpr int kCmdOpenFile = 32833;
+inline constexpr int kCmdClipboardViewer = 32834;
+inline constexpr int kCmdToHtmlEditor = 32837;
+inline constexpr int kCmdMailRecipient = 57612;
+// --- End of capture workspace ----------------------------------------------------------------
+
 }  // namespace ids

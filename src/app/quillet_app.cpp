@@ -29,6 +29,7 @@ CQuilletApp* App() {
 
 void InitQuilletResources() {
     Q_INIT_RESOURCE(quillet);
+    Q_INIT_RESOURCE(skins);
 }
 
 CQuilletApp::CQuilletApp(int& argc, char** argv) : QApplication(argc, argv) {

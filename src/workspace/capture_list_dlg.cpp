@@ -1,0 +1,100 @@
+#include "workspace/capture_list_dlg.h"
+
+#include "app/quillet_app.h"
+#include "capture/capture_record.h"
+#include "ids.h"
+#include "ui_capture_list_dlg.h"
+#include "workspace/capture_preview_dlg.h"
+#include "workspace/list_rows.h"
+
+namespace {
+constexpr int kSlotRole = Qt::UserRole;
+}
+
+CCaptureListDlg::CCaptureListDlg(CCapturePreviewDlg* preview)
+    : CSkinnedDialog(preview),
+      preview_(preview),
+      ui_(std::make_unique<Ui::CaptureListDlg>()),
+      slide_(*this, CSlideAnimation::Direction::Left, App()->captureListHidden,
+             [] { return App()->previewRect; }) {
+    ui_->setupUi(this);
+    slide_.SetSize(width(), height());
+    LoadSkin(ids::kSkinPreview);
+    SetUpListColumns(*ui_->id1023);
+    connect(ui_->id1023, &QTreeWidget::clicked, this, &CCaptureListDlg::OnClick);
+    initialised_ = true;
+}
+
+CCaptureListDlg::~CCaptureListDlg() = default;
+
+QTreeWidget* CCaptureListDlg::list() const {
+    return ui_->id1023;
+}
+
+void CCaptureListDlg::InsertRow(const CCaptureRecord& record, int slot) {
+    auto* row = new QTreeWidgetItem(ui_->id1023);
+    row->setText(0, QString::fromStdString(record.FileName()));
+    row->setText(1, QString::number(record.size));
+    row->setText(2, QString::fromStdString(record.timeText));
+    row->setText(3, QString::fromStdString(record.dateText));
+    for (int column = 0; column < 4; ++column) row->setTextAlignment(column, Qt::AlignCenter);
+    row->setData(0, kSlotRole, slot);
+    ui_->id1023->setCurrentItem(row);
+}
+
+void CCaptureListDlg::RemoveSelectedRow() {
+    const int row = SelectedRow();
+    if (row >= 0) delete ui_->id1023->takeTopLevelItem(row);
+}
+
+void CCaptureListDlg::RemoveRowOfSlot(int slot) {
+    for (int row = 0; row < RowCount(); ++row) {
+        if (RowSlot(row) == slot) {
+            delete ui_->id1023->takeTopLevelItem(row);
+            return;
+        }
+    }
+}
+
+void CCaptureListDlg::SelectRowOfSlot(int slot) {
+    ui_->id1023->clearSelection();
+    for (int row = 0; row < RowCount(); ++row) {
+        if (RowSlot(row) == slot) {
+            ui_->id1023->setCurrentItem(ui_->id1023->topLevelItem(row));
+            return;
+        }
+    }
+}
+
+void CCaptureListDlg::DeleteAllRows() {
+    ui_->id1023->clear();
+}
+
+int CCaptureListDlg::RowCount() const {
+    return ui_->id1023->topLevelItemCount();
+}
+
+int CCaptureListDlg::RowSlot(int row) const {
+    const QTreeWidgetItem* item = ui_->id1023->topLevelItem(row);
+    return item ? item->data(0, kSlotRole).toInt() : -1;
+}
+
+QString CCaptureListDlg::RowText(int row, int column) const {
+    const QTreeWidgetItem* item = ui_->id1023->topLevelItem(row);
+    return item ? item->text(column) : QString();
+}
+
+int CCaptureListDlg::SelectedRow() const {
+    const QList<QTreeWidgetItem*> selected = ui_->id1023->selectedItems();
+    return selected.isEmpty() ? -1 : ui_->id1023->indexOfTopLevelItem(selected.first());
+}
+
+// A click shows the capture of the selected row's slot.
+void CCaptureListDlg::OnClick() {
+    const int row = SelectedRow();
+    if (row < 0) return;
+    ui_->id1023->setCurrentItem(ui_->id1023->topLevelItem(row));
+    preview_->SetCurrent(RowSlot(row));
+    preview_->RebuildMailDocument();
+    preview_->DrawCurrent();
+}
