@@ -79,4 +79,15 @@ inline constexpr int kCmdToHtmlEditor = 32837;
 inline constexpr int kCmdMailRecipient = 57612;
 // --- End of capture workspace ----------------------------------------------------------------
 
+// --- File encryption: Encrypt/Decrypt dialog ---------------------------------------------------
+inline constexpr int kEncryptDecryptDialog = 195;
+inline constexpr int kEncryptDecryptFileName = 1058;  // edit: the file chosen with Browse
+inline constexpr int kEncryptDecryptBrowse = 1000;
+inline constexpr int kEncryptDecryptEncrypt = 1017;  // radio buttons
+inline constexpr int kEncryptDecryptDecrypt = 1018;
+inline constexpr int kEncryptDecryptPassword = 1059;  // edit
+inline constexpr int kEncryptDecryptOk = 1;
+inline constexpr int kEncryptDecryptCancel = 2;
+// --- End of file encryption ------------------------------------------------------------------
+
 }  // namespace ids

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace filecrypt {
+
+// SHA-256 message digest; gives the key check at the head of every encrypted file.
+class CSHA {
+  public:
+    static constexpr int kDigestSize = 32;
+
+    CSHA();
+
+    // Adds length bytes (length > 0).
+    void AddData(const std::uint8_t* data, long long length);
+    // Writes the 32-byte digest and starts over.
+    void FinalDigest(std::uint8_t digest[kDigestSize]);
+
+  private:
+    void Reset();
+    void ProcessBlock(const std::uint8_t* block);
+
+    std::uint32_t state[8];
+    std::uint32_t bitCountLow = 0;
+    std::uint32_t bitCountHigh = 0;
+    std::uint8_t blockBuffer[64];
+    bool dataAdded = false;
+};
+
+}  // namespace filecrypt
