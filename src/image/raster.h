@@ -250,6 +250,29 @@ class CRaster {
     // Operations on the pixels (grey scale, mirror, rotation, resampling, colour depth, crop,
     // lightness, alpha flattening) are members added here, one group per source file
     // (raster_ops_*.cpp). Declare them in this block.
+    // Each returns false and changes nothing on an empty image. Results are built in a
+    // temporary image and moved in with Transfer; an escaped operation still moves in its
+    // partial result.
+    bool GrayScale();
+    bool Mirror();
+    // Left-right mirror of the alpha plane only.
+    bool AlphaMirror();
+    // Quarter turns as displayed; with a destination the image itself stays unchanged.
+    bool RotateLeft(CRaster* destination = nullptr);
+    bool RotateRight(CRaster* destination = nullptr);
+    // fast: nearest pixel; otherwise area averaging (24-bit shrink) or bilinear.
+    bool Resample(int32_t newWidth, int32_t newHeight, bool fast = false);
+    bool IncreaseBpp(uint32_t bits);
+    // palette: 2, 16 or 256 entries for 1, 4 or 8 bits, or null for the standard palettes.
+    bool DecreaseBpp(uint32_t bits, bool errorDiffusion, const RGBQUAD* palette = nullptr);
+    // The standard 16- or 256-colour palette; false for other depths.
+    bool SetStdPalette();
+    // Rectangle in top-down coordinates, clamped and ordered.
+    bool Crop(int32_t left, int32_t top, int32_t right, int32_t bottom,
+              CRaster* destination = nullptr);
+    bool Light(int32_t brightness, int32_t contrast = 100);
+    // Flattens the alpha plane and alpha palette onto the background colour.
+    bool AlphaStrip();
 
   protected:
     // Raw pointers: a ghost aliases them without owning them (see Ghost).
