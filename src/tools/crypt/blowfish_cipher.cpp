@@ -19,44 +19,28 @@ inline std::uint32_t F(const SBoxes& s, std::uint32_t x) {
 }
 
 // The 16 rounds on `lanes` independent blocks at once, so that their table look-ups overlap.
-// On return left and right hold the output words in order.
-template <int lanes>
-inline void EncryptLanes(const std::uint32_t* p, const SBoxes& s, std::uint32_t* left,
-                         std::uint32_t* right) {
+// Deciphering runs the same rounds with the P-array backwards. On return left and right hold
+// the output words in order.
+template <int lanes, bool backwards>
+inline void Rounds(const std::uint32_t* p, const SBoxes& s, std::uint32_t* left,
+                   std::uint32_t* right) {
+    const auto key = [p](int i) { return backwards ? p[17 - i] : p[i]; };
     std::uint32_t l[lanes], r[lanes];
 #pragma GCC unroll 8
-    for (int j = 0; j < lanes; ++j) l[j] = left[j] ^ p[0], r[j] = right[j];
+    for (int j = 0; j < lanes; ++j) l[j] = left[j] ^ key(0), r[j] = right[j];
 #pragma GCC unroll 8
     for (int k = 1; k < 16; k += 2) {
 #pragma GCC unroll 8
-        for (int j = 0; j < lanes; ++j) r[j] ^= F(s, l[j]) ^ p[k];
+        for (int j = 0; j < lanes; ++j) r[j] ^= F(s, l[j]) ^ key(k);
 #pragma GCC unroll 8
-        for (int j = 0; j < lanes; ++j) l[j] ^= F(s, r[j]) ^ p[k + 1];
+        for (int j = 0; j < lanes; ++j) l[j] ^= F(s, r[j]) ^ key(k + 1);
     }
 #pragma GCC unroll 8
-    for (int j = 0; j < lanes; ++j) left[j] = r[j] ^ p[17], right[j] = l[j];
+    for (int j = 0; j < lanes; ++j) left[j] = r[j] ^ key(17), right[j] = l[j];
 }
 
-template <int lanes>
-inline void DecryptLanes(const std::uint32_t* p, const SBoxes& s, std::uint32_t* left,
-                         std::uint32_t* right) {
-    std::uint32_t l[lanes], r[lanes];
-#pragma GCC unroll 8
-    for (int j = 0; j < lanes; ++j) l[j] = left[j] ^ p[17], r[j] = right[j];
-#pragma GCC unroll 8
-    for (int k = 16; k > 0; k -= 2) {
-#pragma GCC unroll 8
-        for (int j = 0; j < lanes; ++j) r[j] ^= F(s, l[j]) ^ p[k];
-#pragma GCC unroll 8
-        for (int j = 0; j < lanes; ++j) l[j] ^= F(s, r[j]) ^ p[k - 1];
-    }
-#pragma GCC unroll 8
-    for (int j = 0; j < lanes; ++j) left[j] = r[j] ^ p[0], right[j] = l[j];
-}
-
-// Runs a lane function over every 8-byte block of a buffer, four blocks at a time.
-template <void (*Lanes4)(const std::uint32_t*, const SBoxes&, std::uint32_t*, std::uint32_t*),
-          void (*Lanes1)(const std::uint32_t*, const SBoxes&, std::uint32_t*, std::uint32_t*)>
+// Runs the rounds over every 8-byte block of a buffer, four blocks at a time.
+template <bool backwards>
 void EcbBuffer(const std::uint32_t* p, const SBoxes& s, const std::uint8_t* in, std::uint8_t* out,
                std::size_t length) {
     std::size_t offset = 0;
@@ -66,7 +50,7 @@ void EcbBuffer(const std::uint32_t* p, const SBoxes& s, const std::uint8_t* in, 
             l[j] = LoadBigEndian32(in + offset + 8 * j);
             r[j] = LoadBigEndian32(in + offset + 8 * j + 4);
         }
-        Lanes4(p, s, l, r);
+        Rounds<4, backwards>(p, s, l, r);
         for (int j = 0; j < 4; ++j) {
             StoreBigEndian32(out + offset + 8 * j, l[j]);
             StoreBigEndian32(out + offset + 8 * j + 4, r[j]);
@@ -74,7 +58,7 @@ void EcbBuffer(const std::uint32_t* p, const SBoxes& s, const std::uint8_t* in, 
     }
     for (; offset < length; offset += 8) {
         std::uint32_t l = LoadBigEndian32(in + offset), r = LoadBigEndian32(in + offset + 4);
-        Lanes1(p, s, &l, &r);
+        Rounds<1, backwards>(p, s, &l, &r);
         StoreBigEndian32(out + offset, l);
         StoreBigEndian32(out + offset + 4, r);
     }
@@ -137,21 +121,21 @@ void CBlowfishCipher::Schedule() {
 }
 
 void CBlowfishCipher::EncryptBlock(std::uint32_t& left, std::uint32_t& right) const {
-    EncryptLanes<1>(p, s, &left, &right);
+    Rounds<1, false>(p, s, &left, &right);
 }
 
 void CBlowfishCipher::DecryptBlock(std::uint32_t& left, std::uint32_t& right) const {
-    DecryptLanes<1>(p, s, &left, &right);
+    Rounds<1, true>(p, s, &left, &right);
 }
 
 void CBlowfishCipher::EncryptEcb(const std::uint8_t* in, std::uint8_t* out,
                                  std::size_t length) const {
-    EcbBuffer<EncryptLanes<4>, EncryptLanes<1>>(p, s, in, out, length);
+    EcbBuffer<false>(p, s, in, out, length);
 }
 
 void CBlowfishCipher::DecryptEcb(const std::uint8_t* in, std::uint8_t* out,
                                  std::size_t length) const {
-    EcbBuffer<DecryptLanes<4>, DecryptLanes<1>>(p, s, in, out, length);
+    EcbBuffer<true>(p, s, in, out, length);
 }
 
 void CBlowfishCipher::KeyDigest(std::uint8_t digest[kKeyCheckSize]) {
