@@ -295,6 +295,7 @@ int CCapturePreviewDlg::StoreCapture(std::unique_ptr<CCaptureRecord> record) {
     captureList_->InsertRow(*slots_[slot], slot);
     current_ = newest_ = slot;
     update();
+    UpdateInfoText();
     ui_->id1073->update();
     if (full && !toldTableFull_) {
         toldTableFull_ = true;
@@ -357,30 +358,35 @@ void CCapturePreviewDlg::SetCurrent(int slot) {
     if (slot >= 0 && slot < kSlots) current_ = slot;
 }
 
+// The information text follows the capture shown, whether or not the window is out.
 void CCapturePreviewDlg::DrawCurrent() {
+    UpdateInfoText();
     ui_->id1073->repaint();
 }
 
 void CCapturePreviewDlg::DrawCurrent(QPainter& painter, const QRect& area) {
     if (!hasCaptures_) return;
-    const CCaptureRecord* record = Slot(current_);
     painter.fillRect(area, QColor(kBarColour));
-    if (!record || !record->image || !record->image->IsValid()) {
-        SetInfoText({});
-        return;
-    }
+    UpdateInfoText();
+    const CCaptureRecord* record = Slot(current_);
+    if (!record || !record->image || !record->image->IsValid()) return;
     const CRaster& image = *record->image;
     const QRect picture =
         FitRect(area, static_cast<int>(image.GetWidth()), static_cast<int>(image.GetHeight()));
     Stretch(image, painter, picture.x(), picture.y(), picture.width(), picture.height());
-    SetInfoText(QString("%1x%2\n%3 Bpp\n%4")
-                    .arg(image.GetWidth())
-                    .arg(image.GetHeight())
-                    .arg(image.GetBpp())
-                    .arg(image.GetSize()));
 }
 
-void CCapturePreviewDlg::SetInfoText(const QString& text) {
+void CCapturePreviewDlg::UpdateInfoText() {
+    const CCaptureRecord* record = hasCaptures_ ? Slot(current_) : nullptr;
+    QString text;
+    if (record && record->image && record->image->IsValid()) {
+        const CRaster& image = *record->image;
+        text = QString("%1x%2\n%3 Bpp\n%4")
+                   .arg(image.GetWidth())
+                   .arg(image.GetHeight())
+                   .arg(image.GetBpp())
+                   .arg(image.GetSize());
+    }
     if (ui_->id1003->toPlainText() != text) ui_->id1003->setPlainText(text);
 }
 
@@ -575,6 +581,7 @@ void CCapturePreviewDlg::DeleteCapture() {
     captureList_->RemoveRowOfSlot(released);
     captureList_->SelectRowOfSlot(current_);
     RebuildMailDocument();
+    UpdateInfoText();
     ui_->id1073->update();
 }
 
@@ -588,5 +595,5 @@ void CCapturePreviewDlg::Delete() {
     }
     captureList_->SelectRowOfSlot(current_);
     RebuildMailDocument();
-    ui_->id1073->repaint();
+    DrawCurrent();
 }

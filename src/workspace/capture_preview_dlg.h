@@ -143,7 +143,8 @@ class CCapturePreviewDlg : public CSkinnedDialog, public CCommandTarget {
     // Releases the current capture and counts the rest; returns the released slot or -1.
     int ReleaseCurrent();
     void ShowSatellites(bool show);
-    void SetInfoText(const QString& text);
+    // The three lines beside the picture: size, bits per pixel, byte size.
+    void UpdateInfoText();
 
     std::unique_ptr<Ui::CapturePreviewDlg> ui_;
     CSlideAnimation slide_;

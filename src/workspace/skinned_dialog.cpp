@@ -2,6 +2,7 @@
 
 #include "capture/bitmap_helpers.h"
 #include "panel/hover_button.h"
+#include "platform/window_state.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -15,6 +16,11 @@ void CSkinnedDialog::LoadSkin(int resourceId) {
     skin_ = LoadSkinBitmap(resourceId);
     skinRegion_ = BitmapToRegion(skin_, 0, false);
     if (!skinRegion_.isEmpty()) setMask(skinRegion_);
+}
+
+void CSkinnedDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    platform::SkipTaskbar(winId());  // the skinned windows have no taskbar button
 }
 
 void CSkinnedDialog::paintEvent(QPaintEvent* event) {
