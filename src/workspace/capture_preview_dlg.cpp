@@ -413,7 +413,10 @@ std::string CCapturePreviewDlg::WebImagePath(const CCaptureRecord& record) {
     }
     if (!record.image || !record.image->IsValid()) return {};
     const std::string jpeg = path.substr(0, path.size() - extension.size()) + ".jpg";
-    if (!record.image->Save(jpeg.c_str(), kTypeJpeg)) return {};
+    // JPEG holds only true colour and grey: a palette picture is written from a 24-bit copy.
+    CRaster copy(*record.image);
+    if (copy.GetBpp() != 24 && !copy.IncreaseBpp(24)) return {};
+    if (!copy.Save(jpeg.c_str(), kTypeJpeg)) return {};
     return jpeg;
 }
 

@@ -301,6 +301,18 @@ TEST_F(Preview, OpenFileTakesATiffAndIgnoresANameWithoutExtension) {
     EXPECT_EQ(record->image->GetWidth(), 30u);
     EXPECT_EQ(record->cachePath, home.File("cache/IT-0.bmp").toStdString());
     EXPECT_TRUE(home.Exists("cache/IT-0.bmp"));
+
+    // A 256-colour picture gets its mail copy too (JPEG keeps only true colour and grey).
+    QImage palette(16, 16, QImage::Format_Indexed8);
+    palette.setColorTable({qRgb(200, 10, 10), qRgb(10, 10, 200)});
+    palette.fill(1);
+    ASSERT_TRUE(palette.save(home.File("palette.bmp"), "BMP"));
+    preview->OpenCaptureFile(home.File("palette.bmp").toStdString());
+    ASSERT_EQ(preview->number(), 2);
+    EXPECT_LT(preview->Slot(1)->image->GetBpp(), 24u);
+    EXPECT_TRUE(messages.empty());
+    ASSERT_NE(preview->mailDocument(), nullptr);
+    EXPECT_EQ(preview->mailDocument()->pathName(), home.File("cache/IT-1.jpg").toStdString());
 }
 
 TEST_F(Preview, MenusPopUpAboveThePointerWithTheSendItemsDisabled) {
