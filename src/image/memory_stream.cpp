@@ -1,5 +1,7 @@
 #include "image/memory_stream.h"
 
+#include "image/block_memory.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -43,6 +45,7 @@ size_t CMemoryStream::Read(void* out, size_t itemSize, size_t count) {
 // Grows the capacity in whole blocks so that it covers `needed` bytes. Bytes between the old
 // logical end and a position sought beyond it are zeroed, so nothing undefined is ever read.
 bool CMemoryStream::Reserve(size_t needed) {
+    constexpr size_t kLargeStep = size_t{8} << 20;
     if (needed > capacity) {
         if (!ownsBuffer) return false;  // a borrowed buffer is never reallocated
         const size_t blocks = (needed - capacity + kBlockSize - 1) / kBlockSize;
@@ -50,6 +53,9 @@ bool CMemoryStream::Reserve(size_t needed) {
         const size_t grown = capacity + blocks * kBlockSize;
         auto* moved = static_cast<uint8_t*>(std::realloc(buffer, grown));
         if (!moved) return false;
+        // One large step (a whole picture written at once) is worth huge pages; many small
+        // steps are not.
+        if (blocks * kBlockSize >= kLargeStep) AdviseHugePages(moved, grown);
         buffer = moved;
         capacity = grown;
     }

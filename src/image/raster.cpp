@@ -1,5 +1,7 @@
 #include "image/raster.h"
 
+#include "image/block_memory.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -109,7 +111,7 @@ uint8_t* CRaster::Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t
     const uint64_t total = kInfoHeaderSize + uint64_t{colors} * 4 + imageSize;
     if (uint64_t{width} * height > kMaxRasterPixels || total > kMaxRasterBlock) return nullptr;
 
-    auto* block = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(total), 1));
+    uint8_t* block = AllocateZeroedBlock(static_cast<size_t>(total));
     if (!block) return nullptr;
 
     header.biSize = kInfoHeaderSize;

@@ -3,12 +3,11 @@
 
 #include "image/codecs.h"
 
-#include "image/memory_stream.h"
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -19,10 +18,13 @@ namespace {
 
 constexpr uint32_t kRowsPerChunk = 64;
 
-// The stream as libtiff sees it: offsets count from where the TIFF data starts.
+// The stream as libtiff sees it: offsets count from where the TIFF data starts. With `memory`
+// set, the data goes into that vector instead (grown geometrically) and the stream is unused.
 struct TiffStream {
     CByteStream* stream = nullptr;
     int64_t base = 0;
+    std::vector<uint8_t>* memory = nullptr;
+    size_t position = 0;
     char message[256] = {};
 };
 
@@ -31,17 +33,44 @@ TiffStream& Of(thandle_t handle) {
 }
 
 tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
+    TiffStream& s = Of(handle);
     if (size <= 0) return 0;
-    return static_cast<tmsize_t>(Of(handle).stream->Read(buffer, 1, static_cast<size_t>(size)));
+    if (!s.memory)
+        return static_cast<tmsize_t>(s.stream->Read(buffer, 1, static_cast<size_t>(size)));
+    if (s.position >= s.memory->size()) return 0;
+    const size_t count = std::min(static_cast<size_t>(size), s.memory->size() - s.position);
+    std::memcpy(buffer, s.memory->data() + s.position, count);
+    s.position += count;
+    return static_cast<tmsize_t>(count);
 }
 
 tmsize_t WriteProc(thandle_t handle, void* buffer, tmsize_t size) {
+    TiffStream& s = Of(handle);
     if (size <= 0) return 0;
-    return static_cast<tmsize_t>(Of(handle).stream->Write(buffer, 1, static_cast<size_t>(size)));
+    if (!s.memory)
+        return static_cast<tmsize_t>(s.stream->Write(buffer, 1, static_cast<size_t>(size)));
+    const size_t end = s.position + static_cast<size_t>(size);
+    try {
+        if (end > s.memory->size()) s.memory->resize(end);
+    } catch (const std::bad_alloc&) {
+        return 0;  // libtiff reports the short write
+    }
+    std::memcpy(s.memory->data() + s.position, buffer, static_cast<size_t>(size));
+    s.position = end;
+    return size;
 }
 
 toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
     TiffStream& s = Of(handle);
+    if (s.memory) {
+        const int64_t base = whence == SEEK_CUR   ? static_cast<int64_t>(s.position)
+                             : whence == SEEK_END ? static_cast<int64_t>(s.memory->size())
+                                                  : 0;
+        const int64_t target = base + static_cast<int64_t>(offset);
+        if (target < 0) return static_cast<toff_t>(-1);
+        s.position = static_cast<size_t>(target);
+        return static_cast<toff_t>(target);
+    }
     const int64_t target =
         whence == SEEK_SET ? s.base + static_cast<int64_t>(offset) : static_cast<int64_t>(offset);
     if (!s.stream->Seek(target, whence)) return static_cast<toff_t>(-1);
@@ -54,6 +83,7 @@ int CloseProc(thandle_t) {
 
 toff_t SizeProc(thandle_t handle) {
     TiffStream& s = Of(handle);
+    if (s.memory) return static_cast<toff_t>(s.memory->size());
     const int64_t size = s.stream->Size();
     return static_cast<toff_t>(size > s.base ? size - s.base : 0);
 }
@@ -151,24 +181,42 @@ const char* ReadPalette(TIFF* tif, const PageLayout& p, CRaster& image) {
     return nullptr;
 }
 
+// Red and blue change places in a row of 3-byte pixels.
+void SwapRedBlue(const uint8_t* in, uint8_t* out, uint32_t width) {
+    for (uint32_t x = 0; x < width; ++x, in += 3, out += 3) {
+        const uint8_t red = in[0];
+        out[1] = in[1];
+        out[0] = in[2];
+        out[2] = red;
+    }
+}
+
 const char* ReadDirectRows(TIFF* tif, const PageLayout& p, CRaster& image) {
     const bool rgb = p.photometric == PHOTOMETRIC_RGB;
-    std::vector<uint8_t> line(static_cast<size_t>(TIFFScanlineSize(tif)));
-    if (!rgb && line.size() > image.GetEffWidth()) return "Corrupted TIFF file!";
-    if (rgb && p.spp == 4 && !image.AlphaCreate()) return "No space for raster buffer";
+    const bool rgba = rgb && p.spp == 4;
+    const size_t lineSize = static_cast<size_t>(TIFFScanlineSize(tif));
+    // Rows of one byte per sample land in the image row itself, except RGBA (wider).
+    if (!rgba && lineSize > image.GetEffWidth()) return "Corrupted TIFF file!";
+    std::vector<uint8_t> line(rgba ? lineSize : 0);
+    if (rgba && !image.AlphaCreate()) return "No space for raster buffer";
     for (uint32_t y = 0; y < p.height; ++y) {
         if (y % kRowsPerChunk == 0 && image.GetEscape()) return "Cancelled";
         const uint32_t row = p.height - 1 - y;
         uint8_t* out = image.GetBits(row);
-        if (TIFFReadScanline(tif, rgb ? line.data() : out, y, 0) < 0) return "Corrupted TIFF file!";
+        if (TIFFReadScanline(tif, rgba ? line.data() : out, y, 0) < 0)
+            return "Corrupted TIFF file!";
         if (!rgb) continue;
-        uint8_t* alpha = image.AlphaGetBits();
+        if (!rgba) {
+            SwapRedBlue(out, out, p.width);
+            continue;
+        }
+        uint8_t* alpha = image.AlphaGetBits() + static_cast<size_t>(row) * p.width;
         for (uint32_t x = 0; x < p.width; ++x) {
-            const uint8_t* in = line.data() + static_cast<size_t>(x) * p.spp;
+            const uint8_t* in = line.data() + static_cast<size_t>(x) * 4;
             out[3 * x] = in[2];
             out[3 * x + 1] = in[1];
             out[3 * x + 2] = in[0];
-            if (alpha) alpha[static_cast<size_t>(row) * p.width + x] = in[3];
+            alpha[x] = in[3];
         }
     }
     return nullptr;
@@ -299,16 +347,17 @@ const char* WritePage(TIFF* tif, CRaster& image, int32_t page, int32_t pages) {
     for (uint32_t y = 0; y < height; ++y) {
         const uint32_t row = height - 1 - y;
         const uint8_t* in = image.GetBits(row);
-        if (direct) {
-            const uint8_t* a =
-                alpha ? image.AlphaGetBits() + static_cast<size_t>(row) * width : nullptr;
+        if (alpha) {
+            const uint8_t* a = image.AlphaGetBits() + static_cast<size_t>(row) * width;
             for (uint32_t x = 0; x < width; ++x) {
-                uint8_t* out = line.data() + static_cast<size_t>(x) * spp;
+                uint8_t* out = line.data() + static_cast<size_t>(x) * 4;
                 out[0] = in[3 * x + 2];
                 out[1] = in[3 * x + 1];
                 out[2] = in[3 * x];
-                if (a) out[3] = a[x];
+                out[3] = a[x];
             }
+        } else if (direct) {
+            SwapRedBlue(in, line.data(), width);
         } else {
             std::copy(in, in + image.GetEffWidth(), line.begin());
         }
@@ -359,14 +408,10 @@ bool EncodeTiffFrames(CRaster& report, CByteStream& stream, CRaster** images, in
     }
     // Linking a further page makes libtiff read back what it wrote, which a stream opened for
     // writing only cannot do: several pages are put together in memory first.
-    CMemoryStream pagesInMemory;
-    const bool buffered = count > 1;
-    if (buffered && !pagesInMemory.Open()) {
-        report.SetLastError("initialization fail");
-        return false;
-    }
+    std::vector<uint8_t> pagesInMemory;
     TiffStream s;
-    s.stream = buffered ? static_cast<CByteStream*>(&pagesInMemory) : &stream;
+    s.stream = &stream;
+    if (count > 1) s.memory = &pagesInMemory;
     TiffHandle tif = OpenTiff(s, "w");
     if (!tif) {
         report.SetLastError("initialization fail");
@@ -379,13 +424,9 @@ bool EncodeTiffFrames(CRaster& report, CByteStream& stream, CRaster** images, in
         }
     }
     tif.reset();
-    bool written = !s.stream->Error();
-    if (buffered) {
-        const size_t size = static_cast<size_t>(pagesInMemory.Size());
-        const std::unique_ptr<uint8_t, decltype(&std::free)> data(pagesInMemory.GetBuffer(),
-                                                                  &std::free);
-        written = written && stream.Write(data.get(), 1, size) == size;
-    }
+    const bool written = s.memory ? stream.Write(pagesInMemory.data(), 1, pagesInMemory.size()) ==
+                                        pagesInMemory.size()
+                                  : stream.Error() == 0;
     if (!written) report.SetLastError("Error saving TIFF file");
     return written;
 }
