@@ -153,7 +153,7 @@ TEST_F(FileCryptTest, TruncatedCiphertext) {
     WriteFile(dir.File("data"), Pattern(800));
     ASSERT_TRUE(Encrypt("data"));
     Bytes encrypted = ReadFile(dir.File("E_data"));
-    encrypted.resize(encrypted.size() - 3);
+    encrypted.erase(encrypted.end() - 3, encrypted.end());
     WriteFile(dir.File("E_data"), encrypted);
     EXPECT_FALSE(Decrypt("E_data"));
     EXPECT_EQ(LastMessage(), "Illegal Block Size!");
