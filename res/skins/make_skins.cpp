@@ -104,11 +104,6 @@ QImage PanelSkin() {
     painter.setPen(kLabel);
     painter.drawText(QRectF(16, 46, 220, 14), Qt::AlignLeft | Qt::AlignVCenter,
                      "screen capture workspace");
-    // Wells behind the two columns of buttons.
-    painter.setPen(QPen(QColor(98, 136, 192), 1));
-    painter.setBrush(QColor(40, 70, 120));
-    painter.drawRoundedRect(QRectF(3.5, 76.5, 62, 72), 4, 4);
-    painter.drawRoundedRect(QRectF(124.5, 76.5, 62, 72), 4, 4);
     painter.end();
     return image;
 }
