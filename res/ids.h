@@ -91,3 +91,28 @@ inline constexpr int kEncryptDecryptCancel = 2;
 // --- End of file encryption ------------------------------------------------------------------
 
 }  // namespace ids
+
+// --- Floating control panel -------------------------------------------------------------------
+namespace ids {
+inline constexpr int kPanelDesktop = 1000;
+inline constexpr int kPanelSlice = 1001;
+inline constexpr int kPanelHelp = 1002;
+inline constexpr int kPanelWindow = 1003;
+inline constexpr int kPanelIcons = 1004;
+inline constexpr int kPanelOptions = 1005;
+inline constexpr int kPanelSlide = 1071;
+inline constexpr int kPanelOk = 1;
+inline constexpr int kPanelCancel = 2;
+
+inline constexpr int kSubMenuWindow = 1;  // of menu 133
+inline constexpr int kSubMenuIcons = 2;
+inline constexpr int kCmdPickWindow = 32809;
+inline constexpr int kCmdPickClient = 32810;
+inline constexpr int kCmdPickControl = 32811;
+inline constexpr int kCmdPickDropdown = 32812;
+inline constexpr int kCmdWholePage = 32813;
+inline constexpr int kCmdPageSource = 32814;
+inline constexpr int kCmdSystemIcons = 32815;
+inline constexpr int kCmdExtractIcon = 32816;
+inline constexpr int kCmdPickTest = 32817;
+}  // namespace ids

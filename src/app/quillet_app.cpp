@@ -6,6 +6,7 @@
 #include "capture/mw.h"
 #include "editor/main_frame.h"
 #include "ids.h"
+#include "panel/control_panel.h"
 #include "panel/tray_icon.h"
 #include "platform/fixed_path.h"
 #include "platform/message_box.h"
@@ -69,6 +70,7 @@ bool CQuilletApp::InitInstance() {
     if (!CreateMainFrame()) return false;
 
     coordinator_ = std::make_unique<CMW>();
+    panel_ = std::make_unique<CControlPanel>(coordinator_.get());
     if (!InstallTrayIcon()) return false;
 
     coordinator_->raise();
@@ -118,11 +120,14 @@ void CQuilletApp::SetSessionPaths(int sessionNumber) {
 }
 
 void CQuilletApp::LoadOrCreateSettings() {
-    if (ReadSettings(SettingsPath(), settings)) {
+    const bool existed = ReadSettings(SettingsPath(), settings);
+    if (existed) {
         settings.sessionNumber += 1;
-        return;
+    } else {
+        WriteSettings(SettingsPath(), settings);
     }
-    WriteSettings(SettingsPath(), settings);
+    // The first start makes the folders; later starts put back any that were deleted, so
+    // captures always have somewhere to go.
     for (const std::string* folder :
          {&cacheFolder, &binFolder, &binThumbnailsFolder, &cacheThumbnailsFolder}) {
         platform::MakeFolder(*folder);

@@ -15,6 +15,7 @@
 
 class QLockFile;
 class CMW;
+class CControlPanel;
 class CMainFrame;
 class CTrayIcon;
 
@@ -78,6 +79,7 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     static constexpr QRgb kDialogText = 0xFFCC0D0D;        // RGB(204,13,13)
 
     CMW* coordinator() const { return coordinator_.get(); }
+    CControlPanel* panel() const { return panel_.get(); }
     CMainFrame* mainFrame() const { return mainFrame_.get(); }
     CTrayIcon* trayIcon() const { return trayIcon_.get(); }
 
@@ -99,6 +101,7 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     std::unique_ptr<QLockFile> instanceMarker_;
     std::unique_ptr<CMainFrame> mainFrame_;
     std::unique_ptr<CMW> coordinator_;
+    std::unique_ptr<CControlPanel> panel_;  // owned by the coordinator window, destroyed first
     std::unique_ptr<CTrayIcon> trayIcon_;
 };
 

@@ -1,17 +1,37 @@
 #include "capture/mw.h"
 
 #include "app/quillet_app.h"
+#include "capture/coordinate_readout.h"
+#include "capture/grab.h"
+#include "capture/naming.h"
 #include "ids.h"
+#include "panel/control_panel.h"
 #include "panel/tray_icon.h"
+#include "platform/fixed_wait.h"
+#include "platform/screen_grab.h"
 
+#include <QBrush>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
-CMW::CMW(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+namespace {
+constexpr int kHideWaitMs = 500;
+constexpr int kFreezeWaitMs = 100;
+constexpr int kMinimumWidth = 5;
+}  // namespace
+
+CMW::CMW(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint),
+      readout_(std::make_unique<CCoordinateReadout>()) {
     setObjectName("CMW");
     setGeometry(0, 0, 50, 50);
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(false);
 }
+
+CMW::~CMW() = default;
 
 bool CMW::onCommand(int id) {
     emit commandReceived(id);
@@ -24,6 +44,12 @@ bool CMW::onCommand(int id) {
             return true;
         case ids::kCmdAbout:
             return true;  // the tray's ABOUT does nothing
+        case ids::kCmdRectangle:
+            StartCapture(kKindRectangle);
+            return true;
+        case ids::kCmdScreen:
+            StartCapture(kKindDesktop);
+            return true;
         default:
             return false;
     }
@@ -34,16 +60,170 @@ int CMW::TrayNotification(int iconId, int mouseMessage) {
     return tray ? tray->OnTrayNotification(iconId, mouseMessage) : 0;
 }
 
-void CMW::OnStart() {}
+void CMW::OnStart() {
+    if (CControlPanel* panel = App()->panel()) {
+        panel->show();
+        panel->raise();
+        panel->activateWindow();
+    }
+}
 
 void CMW::OnExit() {
     App()->quitting = 1;
     QCoreApplication::exit(0);
 }
 
-void CMW::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::RightButton) hide();
-    QWidget::mousePressEvent(event);
+void CMW::StartCapture(int kind) {
+    CQuilletApp* app = App();
+    CControlPanel* panel = app->panel();
+    captureKind = kind;
+    if (panel) panel->hide();
+    platform::FixedWait(kHideWaitMs);
+    selection = Selection{};
+
+    if (kind == kKindDesktop) {
+        const naming::CaptureNames names = naming::NextScreenCapture();
+        GrabWindowArea(names.image, 0, QRect(), app->captureCounter - 1);
+        platform::FixedWait(kHideWaitMs);
+        RestoreInterface();
+        return;
+    }
+    if (kind == kKindRectangle) {
+        naming::NextScreenCapture();
+        if (panel) panel->hide();
+        platform::FixedWait(kFreezeWaitMs);
+        FreezeScreen();
+        ShowOverlay();
+    }
 }
 
-void CMW::paintEvent(QPaintEvent*) {}
+void CMW::ShowOverlay() {
+    CQuilletApp* app = App();
+    dragging_ = 0;
+    overlayActive_ = true;
+    setGeometry(platform::ScreenRect());
+    show();
+    previousCursor_ = cursor();
+    setCursor(app->crossCursor);
+    raise();
+    activateWindow();
+    grabMouse();
+    grabKeyboard();
+    update();
+    if (app->expertMode) {
+        readout_->show();
+        readout_->raise();
+    }
+}
+
+void CMW::RestoreInterface() {
+    CControlPanel* panel = App()->panel();
+    if (!panel) return;
+    panel->show();
+    panel->ShowPreviewOut();
+}
+
+void CMW::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        if (overlayActive_) CancelRectangle();
+        hide();
+        return;
+    }
+    if (event->button() == Qt::LeftButton && captureKind == kKindRectangle && overlayActive_) {
+        selection = Selection{};
+        // The point arrives as 16-bit coordinates.
+        anchor_ = QPoint(int16_t(event->position().toPoint().x()),
+                         int16_t(event->position().toPoint().y()));
+        selection.left = anchor_.x();
+        selection.top = anchor_.y();
+    }
+}
+
+void CMW::mouseMoveEvent(QMouseEvent* event) {
+    if (captureKind != kKindRectangle || !overlayActive_ || !(event->buttons() & Qt::LeftButton)) {
+        return;
+    }
+    const QPoint current = event->position().toPoint();
+    if (dragging_ == 1) UpdateSelection(current);
+    dragging_ = 1;
+    lastPoint_ = current;
+}
+
+void CMW::UpdateSelection(QPoint current) {
+    const int ax = anchor_.x(), ay = anchor_.y(), cx = current.x(), cy = current.y();
+    if (cx > ax && cy < ay) {
+        selection = {ax, cy, cx, ay};
+    } else if (cx < ax && cy < ay) {
+        selection = {cx, cy, ax, ay};
+    } else if (cx > ax && cy > ay) {
+        selection = {ax, ay, cx, cy};
+    } else if (cx < ax && cy > ay) {
+        selection = {cx, ay, ax, cy};
+    }
+    repaint();
+    const QString text =
+        QString::asprintf("X=%d Y=%d W=%d H=%d", cx, cy, selection.width(), selection.height());
+    if (App()->expertMode) readout_->SetText(text);
+}
+
+void CMW::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || captureKind != kKindRectangle || !overlayActive_) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    dragging_ = 0;
+    if (selection.width() > kMinimumWidth) FinishRectangle();
+}
+
+void CMW::keyPressEvent(QKeyEvent* event) {
+    // Escape gives up a rectangle capture as the right button does.
+    if (overlayActive_ && event->key() == Qt::Key_Escape) {
+        CancelRectangle();
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CMW::FinishRectangle() {
+    CQuilletApp* app = App();
+    if (app->expertMode) readout_->hide();
+    releaseKeyboard();
+    releaseMouse();
+    platform::FixedWait(kHideWaitMs);
+    setCursor(previousCursor_);
+    selection = {selection.left + 1, selection.top + 1, selection.right - 1, selection.bottom - 1};
+    overlayActive_ = false;
+    repaint();  // the frozen picture without the band
+
+    const QRect area(selection.left, selection.top, selection.width(), selection.height());
+    HandCaptureToPreview(app->frozenScreen.copy(area), app->currentImagePath);
+
+    setGeometry(0, 0, 10, 10);
+    RestoreInterface();
+    platform::FixedWait(kHideWaitMs);
+    if (CControlPanel* panel = app->panel()) panel->show();
+}
+
+void CMW::CancelRectangle() {
+    overlayActive_ = false;
+    dragging_ = 0;
+    releaseKeyboard();
+    releaseMouse();
+    setCursor(previousCursor_);
+}
+
+void CMW::paintEvent(QPaintEvent*) {
+    if (captureKind != kKindRectangle) return;  // the coordinator draws nothing of its own
+    QPainter painter(this);
+    const QImage& frozen = App()->frozenScreen;
+    painter.drawImage(rect(), frozen, QRect(QPoint(0, 0), frozen.size()));
+    if (!overlayActive_ || selection.width() == 0) return;
+    // The band: a one-pixel frame in a red diagonal cross-hatch.
+    const QBrush hatch(QColor(255, 0, 0), Qt::DiagCrossPattern);
+    const QRect band(selection.left, selection.top, selection.width(), selection.height());
+    painter.fillRect(QRect(band.left(), band.top(), band.width(), 1), hatch);
+    painter.fillRect(QRect(band.left(), band.bottom(), band.width(), 1), hatch);
+    painter.fillRect(QRect(band.left(), band.top(), 1, band.height()), hatch);
+    painter.fillRect(QRect(band.right(), band.top(), 1, band.height()), hatch);
+}

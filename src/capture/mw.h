@@ -3,24 +3,46 @@
 #include "app/command_target.h"
 #include "panel/tray_icon.h"
 
-#include <QRect>
+#include <QCursor>
+#include <QPoint>
 #include <QWidget>
 
+#include <memory>
+
+class CCoordinateReadout;
+
 // The hidden coordinator window: the target of every capture command from the tray menu and
-// the floating panel, and the receiver of the tray icon's notifications.
+// the floating panel, the receiver of the tray icon's notifications, and, during a rectangle
+// capture, the overlay that shows the frozen screen under the rubber band.
 class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     Q_OBJECT
 
   public:
+    // A rectangle as the overlay keeps it: right and bottom are one past the last pixel.
+    struct Selection {
+        int left = 0, top = 0, right = 0, bottom = 0;
+        int width() const { return right - left; }
+        int height() const { return bottom - top; }
+        bool operator==(const Selection&) const = default;
+    };
+
+    static constexpr int kKindNone = 0;
+    static constexpr int kKindDesktop = 1;
+    static constexpr int kKindRectangle = 2;
+    static constexpr int kKindWindowDialog = 3;
+
     explicit CMW(QWidget* parent = nullptr);
+    ~CMW() override;
 
     bool onCommand(int id) override;
-
-    // The tray icon's callback message: passed on to the tray object's handler.
     int TrayNotification(int iconId, int mouseMessage) override;
 
-    int captureKind = 0;  // 0 none yet, 1 desktop, 2 rectangle, 3 window dialog
-    QRect selection;
+    // Desktop (1) or rectangle (2) capture.
+    void StartCapture(int kind);
+
+    int captureKind = kKindNone;
+    Selection selection;
+    CCoordinateReadout* readout() const { return readout_.get(); }
 
   signals:
     // Every command this window receives, before it is handled.
@@ -28,9 +50,25 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:
     void OnStart();
     void OnExit();
+    void ShowOverlay();
+    void UpdateSelection(QPoint current);
+    void FinishRectangle();
+    void CancelRectangle();
+    // Shows the panel and brings the capture preview back out beside it.
+    void RestoreInterface();
+
+    std::unique_ptr<CCoordinateReadout> readout_;
+    QCursor previousCursor_;
+    QPoint anchor_;
+    QPoint lastPoint_;
+    int dragging_ = 0;
+    bool overlayActive_ = false;
 };

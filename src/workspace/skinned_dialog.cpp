@@ -12,6 +12,11 @@ CSkinnedDialog::CSkinnedDialog(QWidget* owner)
     setAttribute(Qt::WA_ShowWithoutActivating);
 }
 
+void CSkinnedDialog::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) KeepOutOfTaskbar(*this);
+    QDialog::showEvent(event);
+}
+
 void CSkinnedDialog::LoadSkin(int resourceId) {
     skin_ = LoadSkinBitmap(resourceId);
     skinRegion_ = BitmapToRegion(skin_, 0, false);

@@ -1,0 +1,245 @@
+#include "panel/control_panel.h"
+
+#include "app/quillet_app.h"
+#include "capture/mw.h"
+#include "ids.h"
+#include "panel/hover_button.h"
+#include "platform/dialog_units.h"
+#include "platform/screen_grab.h"
+#include "workspace/capture_preview_dlg.h"
+
+#include <QCursor>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+
+struct PanelButton {
+    int id;
+    int strip;
+    const char* tip;
+    QRect units;  // dialog units: x, y, width, height
+};
+
+constexpr int kButtonCount = 9;
+const PanelButton kButtons[kButtonCount] = {
+    {ids::kPanelDesktop, 212, "Capture Desktop!", {4, 50, 34, 10}},
+    {ids::kPanelSlice,
+     213,
+     "Click Here. Then, Hold Down Left Mouse Button And Slide To Draw!",
+     {4, 62, 34, 10}},
+    {ids::kPanelHelp, 214, "Click Me For Help!", {4, 75, 34, 10}},
+    {ids::kPanelWindow, 216, "Click To View Window Options!", {85, 50, 34, 10}},
+    {ids::kPanelIcons, 215, "Click To View Icon Options!", {85, 62, 34, 10}},
+    {ids::kPanelOptions, 217, "Click To View Properties Dialog!", {85, 75, 34, 10}},
+    {ids::kPanelSlide, 229, "Slide Capture Window!", {0, 41, 6, 6}},
+    {ids::kPanelOk, 228, "Click Here To Exit Quillet!", {151, 87, 7, 6}},
+    {ids::kPanelCancel, 227, "Click Here To Hide Quillet!", {7, 87, 7, 6}},
+};
+
+QAction* AddCommand(QMenu& menu, int id, const QString& text) {
+    QAction* action = menu.addAction(text);
+    action->setData(id);
+    action->setObjectName(QString("id%1").arg(id));
+    return action;
+}
+
+// Sub-menus 1 "Window" and 2 "Icons" of the program's menu.
+std::unique_ptr<QMenu> LoadPanelMenu(int subMenu) {
+    auto menu = std::make_unique<QMenu>();
+    if (subMenu == ids::kSubMenuWindow) {
+        menu->setTitle("Window");
+        AddCommand(*menu, ids::kCmdPickWindow, "Window");
+        AddCommand(*menu, ids::kCmdPickClient, "Client");
+        AddCommand(*menu, ids::kCmdPickControl, "Control");
+        AddCommand(*menu, ids::kCmdPickDropdown, "Dropdown");
+        QMenu* explorer = menu->addMenu("Explorer");
+        AddCommand(*explorer, ids::kCmdWholePage, "Capture Whole Page As Image");
+        AddCommand(*explorer, ids::kCmdPageSource, "Save Page Source And Images");
+        AddCommand(*menu, ids::kCmdPickTest, "Test");
+    } else {
+        menu->setTitle("Icons");
+        AddCommand(*menu, ids::kCmdSystemIcons, "System Icons");
+        AddCommand(*menu, ids::kCmdExtractIcon, "Extract Icon");
+    }
+    return menu;
+}
+
+}  // namespace
+
+// The coordinator owns the panel through the application object; as a window the panel stands on
+// its own, since a window manager may keep the transients of a never-mapped window hidden.
+CControlPanel::CControlPanel(CMW* owner) : CSkinnedDialog(nullptr), owner_(owner) {
+    setObjectName(QString("id%1").arg(kDialogId));
+    setWindowTitle("Quillet");
+    LoadSkin(kSkinId);
+    resize(skin().isNull() ? platform::DialogUnitsToPixels(QSize(161, 102), font())
+                           : skin().size());
+    RecordPanelRect();
+    PlaceAtCorner();
+    preview_ = std::make_unique<CCapturePreviewDlg>(this);
+    App()->previewHidden = 1;
+    CreateButtons();
+}
+
+CControlPanel::~CControlPanel() = default;
+
+void CControlPanel::CreateButtons() {
+    for (int i = 0; i < kButtonCount; ++i) {
+        const PanelButton& spec = kButtons[i];
+        auto* button = new CHoverButton(this);
+        button->setObjectName(QString("id%1").arg(spec.id));
+        button->setGeometry(platform::DialogUnitsToPixels(spec.units, font()));
+        button->SetStripBitmap(spec.strip);
+        button->SetTip(spec.tip, true);
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, [this, id = spec.id] { onCommand(id); });
+        buttons_[i] = button;
+    }
+}
+
+CHoverButton* CControlPanel::button(int id) const {
+    for (int i = 0; i < kButtonCount; ++i) {
+        if (kButtons[i].id == id) return buttons_[i];
+    }
+    return nullptr;
+}
+
+void CControlPanel::RecordPanelRect() {
+    App()->panelRect = frameGeometry();
+}
+
+void CControlPanel::PlaceAtCorner() {
+    if (!firstPlacement_) return;
+    const QRect screen = platform::ScreenRect();
+    move(screen.width() - width(), screen.height() - height() - kBottomMargin);
+    RecordPanelRect();
+    firstPlacement_ = false;
+}
+
+bool CControlPanel::onCommand(int id) {
+    switch (id) {
+        case ids::kPanelDesktop:
+            owner_->StartCapture(CMW::kKindDesktop);
+            ShowPreviewOut();
+            return true;
+        case ids::kPanelSlice:
+            owner_->StartCapture(CMW::kKindRectangle);
+            return true;
+        case ids::kPanelHelp:
+            OpenHelp();
+            return true;
+        case ids::kPanelWindow:
+            PopUpMenu(ids::kSubMenuWindow);
+            return true;
+        case ids::kPanelIcons:
+            PopUpMenu(ids::kSubMenuIcons);
+            return true;
+        case ids::kPanelOptions:
+            return owner_->onCommand(ids::kCmdProperties);
+        case ids::kPanelSlide:
+            SlidePreview();
+            return true;
+        case ids::kPanelOk:
+            accept();
+            return true;
+        case ids::kPanelCancel:
+            reject();
+            return true;
+        default:
+            return owner_->onCommand(id);  // picking and icon tools
+    }
+}
+
+void CControlPanel::accept() {
+    // OK (and Enter) ends the program.
+    QCoreApplication::exit(0);
+    hide();
+}
+
+void CControlPanel::reject() {
+    hide();
+}
+
+void CControlPanel::keyPressEvent(QKeyEvent* event) {
+    // Enter is the panel's OK and Escape its Cancel, whichever button has the focus.
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            accept();
+            return;
+        case Qt::Key_Escape:
+            reject();
+            return;
+        default:
+            CSkinnedDialog::keyPressEvent(event);
+    }
+}
+
+void CControlPanel::SlidePreview() {
+    PlacePreview();
+    preview_->ToggleSlide();
+}
+
+void CControlPanel::ShowPreviewOut() {
+    show();
+    if (App()->previewHidden) {
+        SlidePreview();
+    } else {
+        PlacePreview();
+    }
+    preview_->BringToTop();
+}
+
+void CControlPanel::PlacePreview() {
+    RecordPanelRect();
+    if (App()->previewHidden) return;
+    preview_->PlaceBesidePanel();
+}
+
+void CControlPanel::PopUpMenu(int subMenu) {
+    const QPoint at = QCursor::pos() - QPoint(0, kMenuLift);
+    const std::unique_ptr<QMenu> menu = LoadPanelMenu(subMenu);
+    openMenu_ = menu.get();
+    QMetaObject::invokeMethod(
+        this, [this, m = menu.get()] { emit menuShown(m); }, Qt::QueuedConnection);
+    QAction* chosen = menu->exec(at);
+    openMenu_ = nullptr;
+    if (chosen && chosen->data().toInt() > 0) onCommand(chosen->data().toInt());
+}
+
+void CControlPanel::OpenHelp() {
+    // The help page travels inside the program; the browser gets a copy of it.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+    const QString page = QDir(folder).filePath("quillet-help.html");
+    QFile::remove(page);
+    if (!QFile::copy(":/help/quillet-help.html", page)) return;
+    QFile::setPermissions(page, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+}
+
+void CControlPanel::moveEvent(QMoveEvent* event) {
+    CSkinnedDialog::moveEvent(event);
+    if (preview_ && preview_->initialised()) PlacePreview();
+}
+
+void CControlPanel::showEvent(QShowEvent* event) {
+    CSkinnedDialog::showEvent(event);
+    PlaceAtCorner();
+    ShowSatellitesThatAreOut(true);
+}
+
+void CControlPanel::hideEvent(QHideEvent* event) {
+    ShowSatellitesThatAreOut(false);
+    CSkinnedDialog::hideEvent(event);
+}
+
+void CControlPanel::ShowSatellitesThatAreOut(bool visible) {
+    if (!preview_) return;
+    if (!App()->previewHidden) preview_->setVisible(visible);
+}

@@ -1,0 +1,115 @@
+// The floating panel with the real windows.
+#include "ids.h"
+#include "panel/control_panel.h"
+#include "panel/hover_button.h"
+#include "running_app.h"
+#include "support/program_run.h"
+#include "workspace/capture_preview_dlg.h"
+
+#include <QFile>
+#include <QMenu>
+
+namespace {
+
+CControlPanel& Panel() {
+    return *App()->panel();
+}
+
+QPoint Centre(QWidget* widget) {
+    return widget->mapToGlobal(widget->rect().center());
+}
+
+TEST_F(RunningApp, PanelSitsAtTheBottomRightCornerWithItsButtons) {
+    ASSERT_TRUE(testx11::PumpUntil([] { return Panel().isVisible(); }));
+    EXPECT_EQ(Panel().geometry(), QRect(1280 - 248, 1024 - 170 - 32, 248, 170));
+    EXPECT_EQ(App()->panelRect.topLeft(), Panel().frameGeometry().topLeft());
+    EXPECT_EQ(Panel().button(ids::kPanelDesktop)->TipText(), "Capture Desktop!");
+    EXPECT_EQ(Panel().button(ids::kPanelCancel)->TipText(), "Click Here To Hide Quillet!");
+    EXPECT_TRUE(Panel().button(ids::kPanelOk)->TipActive());
+}
+
+TEST_F(RunningApp, DraggingThePanelTakesTheSlidOutPreviewAlong) {
+    ASSERT_TRUE(testx11::PumpUntil([] { return Panel().isVisible(); }));
+    CCapturePreviewDlg* preview = Panel().preview();
+    testx11::Click(Centre(Panel().button(ids::kPanelSlide)));
+    ASSERT_TRUE(
+        testx11::PumpUntil([&] { return preview->isVisible() && !preview->slide().IsRunning(); }));
+
+    const QPoint grip = Panel().mapToGlobal(QPoint(124, 12));  // background, away from the buttons
+    const QPoint start = Panel().pos();
+    testx11::MoveMouse(grip);
+    testx11::Pump(50);
+    testx11::ButtonDown(1);
+    testx11::Pump(50);
+    testx11::MoveMouse(grip + QPoint(-60, -30));
+    testx11::Pump(50);
+    testx11::MoveMouse(grip + QPoint(-120, -70));
+    testx11::Pump(100);
+    testx11::ButtonUp(1);
+    ASSERT_TRUE(testx11::PumpUntil([&] { return Panel().pos() == start + QPoint(-120, -70); }));
+
+    const QRect panel = Panel().frameGeometry();
+    EXPECT_TRUE(testx11::PumpUntil([&] {
+        return preview->geometry() == QRect(panel.left() - preview->WindowWidth(), panel.top(),
+                                            preview->WindowWidth(), preview->WindowHeight() - 2);
+    })) << "preview at "
+        << preview->geometry().x() << "," << preview->geometry().y();
+}
+
+TEST_F(RunningApp, WindowMenuOpensThirtyPixelsAboveThePointer) {
+    ASSERT_TRUE(testx11::PumpUntil([] { return Panel().isVisible(); }));
+    Panel().move(400, 400);  // away from the screen's edges, so the menu is not pushed aside
+    testx11::Pump(200);
+    QPoint menuAt;
+    QStringList items;
+    QObject::connect(&Panel(), &CControlPanel::menuShown, [&](QMenu* menu) {
+        menuAt = menu->pos();
+        for (QAction* action : menu->actions()) items << action->text();
+        testx11::TapKey("Escape");
+    });
+    const QPoint pointer = Centre(Panel().button(ids::kPanelWindow));
+    testx11::Click(pointer);
+    ASSERT_TRUE(testx11::PumpUntil([&] { return !items.isEmpty() && !Panel().openMenu(); }));
+    EXPECT_EQ(items, QStringList({"Window", "Client", "Control", "Dropdown", "Explorer", "Test"}));
+    EXPECT_EQ(menuAt, pointer - QPoint(0, 30));
+}
+
+TEST_F(RunningApp, HelpOpensTheShippedPageThroughTheDesktop) {
+    ASSERT_TRUE(testx11::PumpUntil([] { return Panel().isVisible(); }));
+    home.Write("browser.sh", "#!/bin/sh\necho \"$1\" > \"" + home.File("opened").toUtf8() + "\"\n");
+    QFile::setPermissions(home.File("browser.sh"),
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
+    qputenv("BROWSER", home.File("browser.sh").toUtf8());
+    testx11::Click(Centre(Panel().button(ids::kPanelHelp)));
+    ASSERT_TRUE(WaitForFile("opened"));
+    const QString page = QString::fromUtf8(home.Read("opened")).trimmed().remove("file://");
+    EXPECT_TRUE(page.endsWith("quillet-help.html"));
+    QFile shipped(page);
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(shipped.readAll().contains("<h2>The panel</h2>"));
+}
+
+TEST(PanelProgram, EscapeHidesThePanelAndEnterQuits) {
+    TempFolder home;
+    ProgramRun run(home);
+    ASSERT_TRUE(run.Start());
+    const QRect panel(1280 - 248, 1024 - 170 - 32, 248, 170);
+    auto panelShown = [&] {
+        for (unsigned long window : testx11::FindViewableWindows("quillet"))
+            if (testx11::WindowScreenRect(window).size() == panel.size()) return true;
+        return false;
+    };
+    ASSERT_TRUE(testx11::PumpUntil(panelShown));
+    testx11::Click(panel.topLeft() + QPoint(124, 12));
+    testx11::TapKey("Escape");
+    EXPECT_TRUE(testx11::PumpUntil([&] { return !panelShown(); }));
+    EXPECT_TRUE(run.Running());
+
+    run.ChooseTrayMenuItem(1);  // START brings it back
+    ASSERT_TRUE(testx11::PumpUntil(panelShown));
+    testx11::Click(panel.topLeft() + QPoint(124, 12));
+    testx11::TapKey("Return");
+    EXPECT_EQ(run.WaitForExit(), 0);
+}
+
+}  // namespace
