@@ -26,7 +26,6 @@ class CSkinnedDialog : public QDialog {
 
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
