@@ -2,10 +2,30 @@
 
 #include "capture/bitmap_helpers.h"
 #include "panel/hover_button.h"
-#include "platform/window_state.h"
+
+#include "platform/x11_display.h"
 
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace {
+
+// Asks the window manager to leave the window out of the taskbar and the pager. Set before each
+// map: the manager drops the window's states when it is withdrawn.
+void KeepOutOfTaskbar(QWidget& window) {
+    Display* display = platform::X11Display();
+    if (!display) return;
+    const Window id = window.winId();
+    Atom states[] = {XInternAtom(display, "_NET_WM_STATE_SKIP_TASKBAR", False),
+                     XInternAtom(display, "_NET_WM_STATE_SKIP_PAGER", False)};
+    XChangeProperty(display, id, XInternAtom(display, "_NET_WM_STATE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(states), 2);
+}
+
+}  // namespace
 
 CSkinnedDialog::CSkinnedDialog(QWidget* owner)
     : QDialog(owner, Qt::Tool | Qt::FramelessWindowHint) {
@@ -21,11 +41,6 @@ void CSkinnedDialog::LoadSkin(int resourceId) {
     skin_ = LoadSkinBitmap(resourceId);
     skinRegion_ = BitmapToRegion(skin_, 0, false);
     if (!skinRegion_.isEmpty()) setMask(skinRegion_);
-}
-
-void CSkinnedDialog::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    platform::SkipTaskbar(winId());  // the skinned windows have no taskbar button
 }
 
 void CSkinnedDialog::paintEvent(QPaintEvent* event) {

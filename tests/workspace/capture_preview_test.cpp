@@ -17,9 +17,34 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 namespace {
 
 using Preview = WorkspaceFixture;
+
+// The window's states as the window manager sees them.
+QStringList WindowStates(unsigned long window) {
+    Display* display = XOpenDisplay(nullptr);
+    QStringList names;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), 0, 64,
+                           False, XA_ATOM, &type, &format, &count, &after, &data) == Success &&
+        data) {
+        for (unsigned long i = 0; i < count; ++i) {
+            char* name = XGetAtomName(display, reinterpret_cast<Atom*>(data)[i]);
+            names << name;
+            XFree(name);
+        }
+        XFree(data);
+    }
+    XCloseDisplay(display);
+    return names;
+}
 
 constexpr QRgb kBar = CCapturePreviewDlg::kBarColour;
 
@@ -415,6 +440,12 @@ TEST_F(Preview, SatellitesFollowThePreview) {
         [&] { return App()->previewRect.topLeft() == at.topLeft() - QPoint(100, 50); }));
     EXPECT_EQ(list->geometry().topLeft(), at.topLeft() - QPoint(362, 50));
     EXPECT_EQ(drops->geometry().topLeft(), at.topLeft() - QPoint(100, 50 + 192));
+
+    // None of them shows in the taskbar.
+    for (QWidget* window : {static_cast<QWidget*>(preview.get()), static_cast<QWidget*>(list),
+                            static_cast<QWidget*>(drops)}) {
+        EXPECT_TRUE(WindowStates(window->winId()).contains("_NET_WM_STATE_SKIP_TASKBAR"));
+    }
 
     preview->hide();
     EXPECT_FALSE(list->isVisible());
