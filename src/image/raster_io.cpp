@@ -6,7 +6,13 @@
 #include "image/file_stream.h"
 #include "image/memory_stream.h"
 
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -64,11 +70,24 @@ bool CRaster::Load(const char* path, uint32_t type) {
     return Decode(&file, type);
 }
 
+// The picture is written to a new file beside the target, which replaces the target only once it
+// is complete: a refused or failed save never destroys the file that was there.
 bool CRaster::Save(const char* path, uint32_t type) {
+    if (!path) return false;
+    static std::atomic<unsigned> counter{0};
     CFileStream file;
-    if (!path || !file.Open(path, "wb")) return false;
+    std::string part;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        part = std::string(path) + ".part-" + std::to_string(getpid()) + "-" +
+               std::to_string(counter++);
+        if (file.Open(part.c_str(), "wbx")) break;
+        if (errno != EEXIST) return false;
+    }
+    if (!file.GetFile()) return false;
     const bool encoded = Encode(&file, type);
-    return file.Close() && encoded;
+    if (file.Close() && encoded && std::rename(part.c_str(), path) == 0) return true;
+    std::remove(part.c_str());
+    return false;
 }
 
 bool CRaster::Decode(CByteStream* stream, uint32_t type) {

@@ -11,15 +11,6 @@
 
 namespace {
 
-std::vector<uint8_t> Encoded(CRaster& image, uint32_t type) {
-    uint8_t* buffer = nullptr;
-    int32_t size = 0;
-    EXPECT_TRUE(image.Encode(buffer, size, type)) << image.GetLastError();
-    std::vector<uint8_t> bytes(buffer, buffer + size);
-    std::free(buffer);
-    return bytes;
-}
-
 // A BMP file around a hand-made info header, optional masks or palette, and rows.
 std::vector<uint8_t> BmpFile(int32_t width, int32_t height, uint16_t bpp, uint32_t compression,
                              const std::vector<uint8_t>& extra, const std::vector<uint8_t>& rows) {
@@ -41,10 +32,6 @@ std::vector<uint8_t> BmpFile(int32_t width, int32_t height, uint16_t bpp, uint32
     file.insert(file.end(), rows.begin(), rows.end());
     le::Store32(file.data() + 2, static_cast<uint32_t>(file.size()));
     return file;
-}
-
-bool DecodeBytes(CRaster& image, std::vector<uint8_t> bytes, uint32_t type = kTypeBmp) {
-    return image.Decode(bytes.data(), static_cast<uint32_t>(bytes.size()), type);
 }
 
 }  // namespace
@@ -209,6 +196,12 @@ TEST_F(ImageFiles, SaveAndLoad) {
     CRaster back(Path("a.bmp").c_str(), kTypeBmp);
     ASSERT_TRUE(back.IsValid()) << back.GetLastError();
     EXPECT_TRUE(SamePixels(back, image));
+
+    // A refused save leaves the file that was there, and nothing else.
+    const auto before = std::filesystem::file_size(Path("a.bmp"));
+    EXPECT_FALSE(image.Save(Path("a.bmp").c_str(), kTypeJpeg));
+    EXPECT_EQ(std::filesystem::file_size(Path("a.bmp")), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 
     image.SetLastError("earlier");
     EXPECT_FALSE(image.Save(Path("missing/a.bmp").c_str(), kTypeBmp));

@@ -15,19 +15,6 @@
 
 namespace {
 
-std::vector<uint8_t> Encoded(CRaster& image, uint32_t type) {
-    uint8_t* buffer = nullptr;
-    int32_t size = 0;
-    EXPECT_TRUE(image.Encode(buffer, size, type)) << image.GetLastError();
-    std::vector<uint8_t> bytes(buffer, buffer + size);
-    std::free(buffer);
-    return bytes;
-}
-
-bool Decode(CRaster& image, std::vector<uint8_t> bytes, uint32_t type) {
-    return image.Decode(bytes.data(), static_cast<uint32_t>(bytes.size()), type);
-}
-
 int MaxChannelDifference(const CRaster& a, const CRaster& b) {
     int worst = 0;
     for (int32_t y = 0; y < static_cast<int32_t>(a.GetHeight()); ++y) {
@@ -61,7 +48,7 @@ TEST(LosslessCodecs, KeepDepthPaletteAndPixels) {
             image.SetXDPI(200);
             image.SetYDPI(100);
             CRaster back;
-            ASSERT_TRUE(Decode(back, Encoded(image, type), type)) << back.GetLastError();
+            ASSERT_TRUE(DecodeBytes(back, Encoded(image, type), type)) << back.GetLastError();
             EXPECT_EQ(back.GetBpp(), bpp) << type;
             EXPECT_EQ(back.GetType(), type);
             EXPECT_TRUE(SamePixels(back, image)) << type << " " << bpp;
@@ -79,7 +66,7 @@ TEST(LosslessCodecs, GreyImagesStayGrey) {
             CRaster image = MakePattern(9, 4, bpp);
             image.SetGrayPalette();
             CRaster back;
-            ASSERT_TRUE(Decode(back, Encoded(image, type), type)) << back.GetLastError();
+            ASSERT_TRUE(DecodeBytes(back, Encoded(image, type), type)) << back.GetLastError();
             EXPECT_EQ(back.GetBpp(), bpp);
             EXPECT_TRUE(SamePixels(back, image)) << type << " " << bpp;
         }
@@ -93,7 +80,7 @@ TEST(LosslessCodecs, AlphaPlaneGoesOutAndComesBack) {
         for (int32_t y = 0; y < 6; ++y)
             for (int32_t x = 0; x < 7; ++x) image.AlphaSet(x, y, static_cast<uint8_t>(x * 40 + y));
         CRaster back;
-        ASSERT_TRUE(Decode(back, Encoded(image, type), type)) << back.GetLastError();
+        ASSERT_TRUE(DecodeBytes(back, Encoded(image, type), type)) << back.GetLastError();
         ASSERT_TRUE(back.AlphaIsValid()) << type;
         EXPECT_TRUE(SamePixels(back, image));
         EXPECT_EQ(std::memcmp(back.AlphaGetBits(), image.AlphaGetBits(), 42), 0) << type;
@@ -104,7 +91,7 @@ TEST(PngCodec, TransparentIndexAndColour) {
     CRaster palette = MakePattern(5, 5, 8);
     palette.SetTransIndex(3);
     CRaster back;
-    ASSERT_TRUE(Decode(back, Encoded(palette, kTypePng), kTypePng));
+    ASSERT_TRUE(DecodeBytes(back, Encoded(palette, kTypePng), kTypePng));
     EXPECT_EQ(back.GetTransIndex(), 3);
     EXPECT_FALSE(back.AlphaIsValid());
 
@@ -115,7 +102,7 @@ TEST(PngCodec, TransparentIndexAndColour) {
     key.rgbGreen = 8;
     key.rgbBlue = 7;
     direct.SetBackgroundColor(key);
-    ASSERT_TRUE(Decode(back, Encoded(direct, kTypePng), kTypePng));
+    ASSERT_TRUE(DecodeBytes(back, Encoded(direct, kTypePng), kTypePng));
     EXPECT_NE(back.GetTransIndex(), -1);
     EXPECT_EQ(back.GetTransColor().rgbRed, 9);
     EXPECT_EQ(back.GetTransColor().rgbBlue, 7);
@@ -126,7 +113,7 @@ TEST(PngCodec, PaletteImageWithAlphaPlaneKeepsItsAlpha) {
     image.AlphaCreate();
     image.AlphaSet(1, 2, 77);
     CRaster back;
-    ASSERT_TRUE(Decode(back, Encoded(image, kTypePng), kTypePng));
+    ASSERT_TRUE(DecodeBytes(back, Encoded(image, kTypePng), kTypePng));
     EXPECT_TRUE(SamePixels(back, image));
     EXPECT_EQ(back.AlphaGet(1, 2), 77);
     EXPECT_EQ(back.AlphaGet(0, 0), 0);
@@ -138,7 +125,7 @@ TEST(JpegCodec, ColourAndGreyImages) {
     colour.SetXDPI(300);
     colour.SetYDPI(150);
     CRaster back;
-    ASSERT_TRUE(Decode(back, Encoded(colour, kTypeJpeg), kTypeJpeg)) << back.GetLastError();
+    ASSERT_TRUE(DecodeBytes(back, Encoded(colour, kTypeJpeg), kTypeJpeg)) << back.GetLastError();
     EXPECT_EQ(back.GetBpp(), 24u);
     EXPECT_EQ(back.GetType(), kTypeJpeg);
     EXPECT_LE(MaxChannelDifference(back, colour), 8);
@@ -149,7 +136,7 @@ TEST(JpegCodec, ColourAndGreyImages) {
     grey.SetGrayPalette();
     for (int32_t y = 0; y < 16; ++y)
         for (int32_t x = 0; x < 16; ++x) grey.SetPixelIndex(x, y, static_cast<uint8_t>(x * 16));
-    ASSERT_TRUE(Decode(back, Encoded(grey, kTypeJpeg), kTypeJpeg));
+    ASSERT_TRUE(DecodeBytes(back, Encoded(grey, kTypeJpeg), kTypeJpeg));
     EXPECT_EQ(back.GetBpp(), 8u);
     EXPECT_TRUE(back.IsGrayScale());
     EXPECT_LE(MaxChannelDifference(back, grey), 8);
@@ -189,13 +176,13 @@ TEST(TiffCodec, SeveralPagesWithNames) {
     for (int32_t frame = 0; frame < 3; ++frame) {
         CRaster page;
         page.SetFrame(frame);
-        ASSERT_TRUE(Decode(page, bytes, kTypeTiff)) << page.GetLastError();
+        ASSERT_TRUE(DecodeBytes(page, bytes, kTypeTiff)) << page.GetLastError();
         EXPECT_EQ(page.GetFrameCount(), 3);
         EXPECT_TRUE(SamePixels(page, *pages[frame])) << frame;
     }
     CRaster missing = MakePattern(2, 2, 24);
     missing.SetFrame(3);
-    EXPECT_FALSE(Decode(missing, bytes, kTypeTiff));
+    EXPECT_FALSE(DecodeBytes(missing, bytes, kTypeTiff));
     EXPECT_STREQ(missing.GetLastError(), "Error: page not present in TIFF file");
     EXPECT_EQ(missing.GetFrameCount(), 3);
     EXPECT_EQ(missing.GetWidth(), 2u);
@@ -257,7 +244,7 @@ TEST(LibraryCodecs, BadInputFailsCleanly) {
         CRaster image = MakePattern(2, 3, 8);
         auto expectRejected = [&](const std::vector<uint8_t>& bytes, const char* what) {
             image.SetLastError("");
-            EXPECT_FALSE(Decode(image, bytes, type)) << type << " " << what;
+            EXPECT_FALSE(DecodeBytes(image, bytes, type)) << type << " " << what;
             EXPECT_STRNE(image.GetLastError(), "") << type << " " << what;
             EXPECT_EQ(image.GetWidth(), 2u);
             EXPECT_EQ(image.GetBpp(), 8u);
@@ -275,7 +262,7 @@ TEST(LibraryCodecs, BadInputFailsCleanly) {
             for (int k = 0; k < 4; ++k)
                 damaged[random() % damaged.size()] = static_cast<uint8_t>(random());
             CRaster scratch;
-            Decode(scratch, damaged, type);
+            DecodeBytes(scratch, damaged, type);
         }
     }
 }
@@ -290,6 +277,6 @@ TEST(LibraryCodecs, AbsurdSizesAreRefused) {
     const uLong crc = crc32(0, png.data() + 12, 17);
     for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
     CRaster back;
-    EXPECT_FALSE(Decode(back, png, kTypePng));
+    EXPECT_FALSE(DecodeBytes(back, png, kTypePng));
     EXPECT_STREQ(back.GetLastError(), "Can't allocate memory");
 }

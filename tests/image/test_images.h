@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "image/raster.h"
 
@@ -45,6 +46,20 @@ inline CRaster MakePattern(uint32_t width, uint32_t height, uint32_t bpp) {
         }
     }
     return image;
+}
+
+// The file an image encodes to, in memory.
+inline std::vector<uint8_t> Encoded(CRaster& image, uint32_t type) {
+    uint8_t* buffer = nullptr;
+    int32_t size = 0;
+    EXPECT_TRUE(image.Encode(buffer, size, type)) << image.GetLastError();
+    std::vector<uint8_t> bytes(buffer, buffer + size);
+    std::free(buffer);
+    return bytes;
+}
+
+inline bool DecodeBytes(CRaster& image, std::vector<uint8_t> bytes, uint32_t type = kTypeBmp) {
+    return image.Decode(bytes.data(), static_cast<uint32_t>(bytes.size()), type);
 }
 
 // Same size, depth, palette and pixel colours (padding bytes ignored).
