@@ -81,6 +81,20 @@ void PlainCopy(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * source.GetSize());
 }
 
+// A copy of the image object: a fresh block and the pixels copied into it.
+void CopyImage(benchmark::State& state) {
+    const CRaster& source = Picture24();
+    std::optional<CRaster> copy;
+    for (auto _ : state) {
+        copy.emplace(source);
+        benchmark::DoNotOptimize(copy->GetDIB());
+        state.PauseTiming();
+        copy.reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * source.GetSize());
+}
+
 void Register(const char* name, uint32_t bpp, std::function<void(CRaster&)> op) {
     benchmark::RegisterBenchmark(name, [bpp, op](benchmark::State& s) { Run(s, bpp, op); })
         ->Unit(benchmark::kMillisecond)
@@ -98,6 +112,9 @@ void DecreaseOptimal(CRaster& image, uint32_t bits, bool diffuse) {
 
 const bool registered = [] {
     benchmark::RegisterBenchmark("PlainCopy/24", PlainCopy)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("CopyImage/24", CopyImage)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     Register("GrayScale/24", 24, [](CRaster& i) { i.GrayScale(); });

@@ -25,20 +25,20 @@ ops_pair() {
   compare "$label" "$a" "$b"
 }
 
-ops_pair "read + write only (convert)" "convert" ""
-ops_pair "grayscale / -colorspace Gray" "grayscale" "-colorspace Gray"
-ops_pair "mirror / -flop" "mirror" "-flop"
-ops_pair "rotate-left / -rotate -90" "rotate-left" "-rotate -90"
-ops_pair "rotate-right / -rotate 90" "rotate-right" "-rotate 90"
-ops_pair "resample 3000x2000 / -resize" "resample 3000 2000" "-resize 3000x2000!"
-ops_pair "resample 1500x1000 / -resize" "resample 1500 1000" "-resize 1500x1000!"
-ops_pair "resample 7000x4500 / -resize" "resample 7000 4500" "-resize 7000x4500!"
-ops_pair "resample --fast 3000x2000 / -sample" "resample 3000 2000 --fast" "-sample 3000x2000!"
-ops_pair "crop 4000x3000 / -crop" "crop 1000 500 5000 3500" "-crop 4000x3000+1000+500 +repage"
-ops_pair "light 20 100 / -brightness-contrast 8x0" "light 20 100" "-brightness-contrast 8x0"
-ops_pair "decrease-bpp 8 --optimal / +dither -colors 256" "decrease-bpp 8 --optimal" \
+ops_pair "convert (read + write only)" "convert" ""
+ops_pair "grayscale | -colorspace Gray" "grayscale" "-colorspace Gray"
+ops_pair "mirror | -flop" "mirror" "-flop"
+ops_pair "rotate-left | -rotate -90" "rotate-left" "-rotate -90"
+ops_pair "rotate-right | -rotate 90" "rotate-right" "-rotate 90"
+ops_pair "resample 3000 2000 | -resize" "resample 3000 2000" "-resize 3000x2000!"
+ops_pair "resample 1500 1000 | -resize" "resample 1500 1000" "-resize 1500x1000!"
+ops_pair "resample 7000 4500 | -resize" "resample 7000 4500" "-resize 7000x4500!"
+ops_pair "resample --fast | -sample" "resample 3000 2000 --fast" "-sample 3000x2000!"
+ops_pair "crop 4000x3000 | -crop" "crop 1000 500 5000 3500" "-crop 4000x3000+1000+500 +repage"
+ops_pair "light 20 100 | -brightness-contrast 8" "light 20 100" "-brightness-contrast 8x0"
+ops_pair "decrease 8 optimal | +dither -colors" "decrease-bpp 8 --optimal" \
   "+dither -colors 256"
-ops_pair "decrease-bpp 8 --optimal --diffuse / -colors 256" "decrease-bpp 8 --optimal --diffuse" \
+ops_pair "decrease 8 optimal diffuse | -colors" "decrease-bpp 8 --optimal --diffuse" \
   "-colors 256"
-ops_pair "decrease-bpp 8 --diffuse / -remap netscape: (216)" "decrease-bpp 8 --diffuse" \
+ops_pair "decrease 8 diffuse | -remap netscape:" "decrease-bpp 8 --diffuse" \
   "-remap netscape:"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 namespace {
-constexpr uint32_t kCacheBits = 12;
+constexpr uint32_t kCacheBits = 14;
 }  // namespace
 
 struct OctreePalette::Node {
@@ -104,6 +104,7 @@ bool OctreePalette::AddImageColors(const uint8_t* dib, size_t size) {
         table[i].rgbRed = e[2];
     }
     const uint32_t cacheMask = (1u << kCacheBits) - 1;
+    const uint32_t pathBits = ((0xFF00u >> resolution) & 0xFF) * 0x010101u;
     for (uint64_t y = 0; y < height; ++y) {
         const uint8_t* row = dib + pixels + y * rowBytes;
         for (uint64_t x = 0; x < width; ++x) {
@@ -122,8 +123,9 @@ bool OctreePalette::AddImageColors(const uint8_t* dib, size_t size) {
                 b = c.rgbBlue, g = c.rgbGreen, r = c.rgbRed;
             }
             // A colour whose leaf is known goes straight there: adding it again would create
-            // no node and so trigger no reduction.
-            const uint32_t key = ((uint32_t{r} << 16) | (uint32_t{g} << 8) | b) + 1;
+            // no node and so trigger no reduction. The path depends only on the bits the tree
+            // looks at.
+            const uint32_t key = (((uint32_t{r} << 16) | (uint32_t{g} << 8) | b) & pathBits) + 1;
             CacheSlot& slot = cache[(key * 2654435761u) >> (32 - kCacheBits) & cacheMask];
             if (slot.key == key && slot.generation == generation) {
                 ++slot.leaf->pixelCount;

@@ -76,8 +76,8 @@ void QuantizeRows(const CRaster& image, CRaster& result, RowProgress& progress) 
 // Error diffusion, row by row from the bottom: each pixel's error against the colour stored
 // goes to its right neighbour (7/16) and to the next row's left, lower and right neighbours
 // (2/16, 4/16, 1/16), truncated toward zero and clamped to 0..255. The source keeps the
-// diffused colours: a 24-bit source its own rows, a palette source the nearest entries of its
-// own palette (kept here as index rows).
+// diffused colours: a 24-bit source in its own rows (it is replaced afterwards anyway), a
+// palette source as the nearest entries of its own palette (kept here as index rows).
 class Diffuser {
   public:
     Diffuser(CRaster& image, CRaster& result)
@@ -85,81 +85,104 @@ class Diffuser {
           result(result),
           width(image.GetWidth()),
           height(image.GetHeight()),
-          bpp(image.GetBpp()),
-          sourceColors(image),
           resultColors(result),
           targetLookup(result.GetPalette(), result.GetNumColors()),
-          sourceLookup(image.GetPalette(), image.GetNumColors()),
-          current(bpp < 24 ? width : 0),
-          next(current.size()),
           indices(width) {}
 
     void Run() {
-        if (bpp < 24 && height > 0) UnpackRow(image.GetBits(0), 0, width, bpp, next.data());
+        if (image.GetBpp() == 24)
+            RunDirect();
+        else
+            RunIndexed();
+    }
+
+  private:
+    // Adds weight × error / 16 to a colour (blue, green, red), clamped.
+    static void Add(int32_t* c, const int32_t* error, int32_t weight) {
+        for (int j = 0; j < 3; ++j) c[j] = std::clamp(c[j] + weight * error[j] / 16, 0, 255);
+    }
+    static void Add(uint8_t* p, const int32_t* error, int32_t weight) {
+        for (int j = 0; j < 3; ++j)
+            p[j] = static_cast<uint8_t>(std::clamp(p[j] + weight * error[j] / 16, 0, 255));
+    }
+
+    // Stores the nearest entry of colour c and gives the error against it.
+    void Quantize(uint32_t x, const int32_t* c, int32_t* error) {
+        const uint8_t index = targetLookup.Nearest(
+            static_cast<uint8_t>(c[2]), static_cast<uint8_t>(c[1]), static_cast<uint8_t>(c[0]));
+        indices[x] = index;
+        const uint8_t* stored = resultColors.bgr[index];
+        for (int j = 0; j < 3; ++j) error[j] = c[j] - stored[j];
+    }
+
+    bool BeginRow(uint32_t y) {
+        if (image.GetEscape()) return false;
+        image.SetProgress(static_cast<int32_t>(uint64_t{y} * 100 / height));
+        return true;
+    }
+
+    void RunDirect() {
         for (uint32_t y = 0; y < height; ++y) {
-            if (image.GetEscape()) break;
-            image.SetProgress(static_cast<int32_t>(uint64_t{y} * 100 / height));
-            row = y;
-            const bool hasNext = y + 1 < height;
-            if (bpp < 24) {
-                current.swap(next);
-                if (hasNext) UnpackRow(image.GetBits(y + 1), 0, width, bpp, next.data());
-            }
+            if (!BeginRow(y)) break;
+            uint8_t* row = image.GetBits(y);
+            uint8_t* next = y + 1 < height ? image.GetBits(y + 1) : nullptr;
             for (uint32_t x = 0; x < width; ++x) {
-                int32_t c[3];
-                Read(y, x, c);
-                const uint8_t index =
-                    targetLookup.Nearest(static_cast<uint8_t>(c[2]), static_cast<uint8_t>(c[1]),
-                                         static_cast<uint8_t>(c[0]));
-                indices[x] = index;
-                const uint8_t* stored = resultColors.bgr[index];
-                const int32_t error[3] = {c[0] - stored[0], c[1] - stored[1], c[2] - stored[2]};
-                if (x + 1 < width) Spread(y, x + 1, error, 7);
-                if (hasNext) {
-                    if (x > 0) Spread(y + 1, x - 1, error, 2);
-                    Spread(y + 1, x, error, 4);
-                    if (x + 1 < width) Spread(y + 1, x + 1, error, 1);
+                const int32_t c[3] = {row[3 * x], row[3 * x + 1], row[3 * x + 2]};
+                int32_t error[3];
+                Quantize(x, c, error);
+                if (x + 1 < width) Add(row + 3 * (x + 1), error, 7);
+                if (next) {
+                    if (x > 0) Add(next + 3 * (x - 1), error, 2);
+                    Add(next + 3 * x, error, 4);
+                    if (x + 1 < width) Add(next + 3 * (x + 1), error, 1);
                 }
             }
             PackRow(indices.data(), width, result.GetBpp(), result.GetBits(y));
         }
     }
 
-  private:
-    // Row y is the one being processed (`current`) or the next one (`next`).
-    void Read(uint32_t y, uint32_t x, int32_t* c) {
-        const uint8_t* p =
-            bpp == 24 ? image.GetBits(y) + size_t{x} * 3 : sourceColors.bgr[Row(y)[x]];
-        c[0] = p[0];
-        c[1] = p[1];
-        c[2] = p[2];
-    }
-    uint8_t* Row(uint32_t y) { return y == row ? current.data() : next.data(); }
-
-    void Spread(uint32_t y, uint32_t x, const int32_t* error, int32_t weight) {
-        int32_t c[3];
-        Read(y, x, c);
-        for (int j = 0; j < 3; ++j) c[j] = std::clamp(c[j] + weight * error[j] / 16, 0, 255);
-        if (bpp == 24) {
-            uint8_t* p = image.GetBits(y) + size_t{x} * 3;
-            p[0] = static_cast<uint8_t>(c[0]);
-            p[1] = static_cast<uint8_t>(c[1]);
-            p[2] = static_cast<uint8_t>(c[2]);
-        } else {
-            Row(y)[x] = sourceLookup.Nearest(static_cast<uint8_t>(c[2]), static_cast<uint8_t>(c[1]),
-                                             static_cast<uint8_t>(c[0]));
+    void RunIndexed() {
+        const uint32_t bpp = image.GetBpp();
+        const PaletteColors colors(image);
+        PaletteLookup sourceLookup(image.GetPalette(), image.GetNumColors());
+        std::vector<uint8_t> row(width), next(width);
+        // A diffused colour goes back into the source as its nearest source entry.
+        auto store = [&](uint8_t* indexRow, uint32_t x, const int32_t* error, int32_t weight) {
+            const uint8_t* p = colors.bgr[indexRow[x]];
+            int32_t c[3] = {p[0], p[1], p[2]};
+            Add(c, error, weight);
+            indexRow[x] = sourceLookup.Nearest(
+                static_cast<uint8_t>(c[2]), static_cast<uint8_t>(c[1]), static_cast<uint8_t>(c[0]));
+        };
+        if (height > 0) UnpackRow(image.GetBits(0), 0, width, bpp, next.data());
+        for (uint32_t y = 0; y < height; ++y) {
+            if (!BeginRow(y)) break;
+            row.swap(next);
+            const bool hasNext = y + 1 < height;
+            if (hasNext) UnpackRow(image.GetBits(y + 1), 0, width, bpp, next.data());
+            for (uint32_t x = 0; x < width; ++x) {
+                const uint8_t* p = colors.bgr[row[x]];
+                const int32_t c[3] = {p[0], p[1], p[2]};
+                int32_t error[3];
+                Quantize(x, c, error);
+                if (x + 1 < width) store(row.data(), x + 1, error, 7);
+                if (hasNext) {
+                    if (x > 0) store(next.data(), x - 1, error, 2);
+                    store(next.data(), x, error, 4);
+                    if (x + 1 < width) store(next.data(), x + 1, error, 1);
+                }
+            }
+            PackRow(indices.data(), width, result.GetBpp(), result.GetBits(y));
         }
     }
 
     CRaster& image;
     CRaster& result;
-    const uint32_t width, height, bpp;
-    uint32_t row = 0;  // the row being processed
-    PaletteColors sourceColors, resultColors;
-    PaletteLookup targetLookup, sourceLookup;
-    std::vector<uint8_t> current, next, indices;
+    const uint32_t width, height;
+    PaletteColors resultColors;
+    PaletteLookup targetLookup;
+    std::vector<uint8_t> indices;
 };
-
 }  // namespace
 
 bool CRaster::IncreaseBpp(uint32_t bits) {

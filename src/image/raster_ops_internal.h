@@ -21,6 +21,11 @@ void ParallelRows(uint32_t count, uint64_t bytesPerRow,
 // splits on small images with it; threads = 0 means one per core.
 void SetParallelism(unsigned threads, uint64_t minBytesPerThread);
 
+// Whether operations may use the processor's vector instructions where it has them (tests
+// switch them off to check the plain code against them).
+bool VectorCodeEnabled();
+void EnableVectorCode(bool enabled);
+
 // Progress and escape of an operation whose rows may run on several threads: each row asks
 // Begin first, which writes progress = 100 × rows begun / total and says whether to go on.
 class RowProgress {

@@ -16,6 +16,18 @@ std::atomic<unsigned> maxThreads{0};
 constexpr unsigned kMaxThreads = 16;
 }  // namespace
 
+namespace {
+std::atomic<bool> vectorCode{true};
+}  // namespace
+
+bool VectorCodeEnabled() {
+    return vectorCode.load(std::memory_order_relaxed);
+}
+
+void EnableVectorCode(bool enabled) {
+    vectorCode = enabled;
+}
+
 void SetParallelism(unsigned threads, uint64_t minBytes) {
     maxThreads = threads;
     minBytesPerThread = std::max<uint64_t>(minBytes, 1);
