@@ -2,34 +2,22 @@
 
 #include "app/quillet_app.h"
 #include "capture/capture_record.h"
-#include "ids.h"
 #include "ui_capture_list_dlg.h"
 #include "workspace/capture_preview_dlg.h"
-#include "workspace/list_rows.h"
 
 namespace {
 constexpr int kSlotRole = Qt::UserRole;
 }
 
 CCaptureListDlg::CCaptureListDlg(CCapturePreviewDlg* preview)
-    : CSkinnedDialog(preview),
-      preview_(preview),
-      ui_(std::make_unique<Ui::CaptureListDlg>()),
-      slide_(*this, CSlideAnimation::Direction::Left, App()->captureListHidden,
-             [] { return App()->previewRect; }) {
+    : CSatelliteDlg(preview, CSlideAnimation::Direction::Left, App()->captureListHidden),
+      ui_(std::make_unique<Ui::CaptureListDlg>()) {
     ui_->setupUi(this);
-    slide_.SetSize(width(), height());
-    LoadSkin(ids::kSkinPreview);
-    SetUpListColumns(*ui_->id1023);
+    InitialiseList(ui_->id1023);
     connect(ui_->id1023, &QTreeWidget::clicked, this, &CCaptureListDlg::OnClick);
-    initialised_ = true;
 }
 
 CCaptureListDlg::~CCaptureListDlg() = default;
-
-QTreeWidget* CCaptureListDlg::list() const {
-    return ui_->id1023;
-}
 
 void CCaptureListDlg::InsertRow(const CCaptureRecord& record, int slot) {
     auto* row = new QTreeWidgetItem(ui_->id1023);
@@ -70,10 +58,6 @@ void CCaptureListDlg::DeleteAllRows() {
     ui_->id1023->clear();
 }
 
-int CCaptureListDlg::RowCount() const {
-    return ui_->id1023->topLevelItemCount();
-}
-
 int CCaptureListDlg::RowSlot(int row) const {
     const QTreeWidgetItem* item = ui_->id1023->topLevelItem(row);
     return item ? item->data(0, kSlotRole).toInt() : -1;
@@ -82,11 +66,6 @@ int CCaptureListDlg::RowSlot(int row) const {
 QString CCaptureListDlg::RowText(int row, int column) const {
     const QTreeWidgetItem* item = ui_->id1023->topLevelItem(row);
     return item ? item->text(column) : QString();
-}
-
-int CCaptureListDlg::SelectedRow() const {
-    const QList<QTreeWidgetItem*> selected = ui_->id1023->selectedItems();
-    return selected.isEmpty() ? -1 : ui_->id1023->indexOfTopLevelItem(selected.first());
 }
 
 // A click shows the capture of the selected row's slot.

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "workspace/skinned_dialog.h"
-#include "workspace/slide_animation.h"
+#include "workspace/satellite_dlg.h"
 
 #include <memory>
 
@@ -17,7 +16,7 @@ class CaptureListDlg;
 // The capture list: one row per capture of the session (file name, byte size, time, date), each
 // row carrying its slot in the preview's capture table. It slides out to the left of the preview;
 // a click on a row shows that capture.
-class CCaptureListDlg : public CSkinnedDialog {
+class CCaptureListDlg : public CSatelliteDlg {
     Q_OBJECT
 
   public:
@@ -34,24 +33,12 @@ class CCaptureListDlg : public CSkinnedDialog {
     void SelectRowOfSlot(int slot);
     void DeleteAllRows();
 
-    int RowCount() const;
     // The slot stored in a row, or -1.
     int RowSlot(int row) const;
     QString RowText(int row, int column) const;
-    // The selected row, or -1.
-    int SelectedRow() const;
-    QTreeWidget* list() const;
-
-    void ToggleSlide() { slide_.Toggle(); }
-    CSlideAnimation& slide() { return slide_; }
-    bool IsOut() const { return slide_.IsOut(); }
-    bool initialised() const { return initialised_; }
 
   private:
     void OnClick();
 
-    CCapturePreviewDlg* preview_;
     std::unique_ptr<Ui::CaptureListDlg> ui_;
-    CSlideAnimation slide_;
-    bool initialised_ = false;
 };

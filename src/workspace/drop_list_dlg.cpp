@@ -5,18 +5,12 @@
 #include "panel/hover_button.h"
 #include "ui_drop_list_dlg.h"
 #include "workspace/capture_preview_dlg.h"
-#include "workspace/list_rows.h"
 
 CDropListDlg::CDropListDlg(CCapturePreviewDlg* preview)
-    : CSkinnedDialog(preview),
-      preview_(preview),
-      ui_(std::make_unique<Ui::DropListDlg>()),
-      slide_(*this, CSlideAnimation::Direction::Up, App()->dropListHidden,
-             [] { return App()->previewRect; }) {
+    : CSatelliteDlg(preview, CSlideAnimation::Direction::Up, App()->dropListHidden),
+      ui_(std::make_unique<Ui::DropListDlg>()) {
     ui_->setupUi(this);
-    slide_.SetSize(width(), height());
-    LoadSkin(ids::kSkinPreview);
-    SetUpListColumns(*ui_->id1023);
+    InitialiseList(ui_->id1023);
     App()->dropListHidden = 1;
     ui_->id1->SetStripBitmap(ids::kStripDropListOk);
     ui_->id1->SetTip("Click To Hide This List!", true);
@@ -24,14 +18,10 @@ CDropListDlg::CDropListDlg(CCapturePreviewDlg* preview)
     ui_->id1032->SetTip("Click To Clear This List!", true);
     connect(ui_->id1, &QPushButton::clicked, this, &CDropListDlg::OnOk);
     connect(ui_->id1032, &QPushButton::clicked, this, &CDropListDlg::Clear);
-    initialised_ = true;
 }
 
 CDropListDlg::~CDropListDlg() = default;
 
-QTreeWidget* CDropListDlg::list() const {
-    return ui_->id1023;
-}
 CHoverButton* CDropListDlg::okButton() const {
     return ui_->id1;
 }
@@ -50,18 +40,9 @@ void CDropListDlg::Clear() {
     if (RowCount() > 0) ui_->id1023->clear();
 }
 
-int CDropListDlg::RowCount() const {
-    return ui_->id1023->topLevelItemCount();
-}
-
 QString CDropListDlg::RowText(int row) const {
     const QTreeWidgetItem* item = ui_->id1023->topLevelItem(row);
     return item ? item->text(0) : QString();
-}
-
-int CDropListDlg::SelectedRow() const {
-    const QList<QTreeWidgetItem*> selected = ui_->id1023->selectedItems();
-    return selected.isEmpty() ? -1 : ui_->id1023->indexOfTopLevelItem(selected.first());
 }
 
 // OK: the preview slides this list back in (placing its lists first while this one is out).
