@@ -210,11 +210,11 @@ int main(int argc, char** argv) {
     QDir().mkpath(outputFolder);
 
     bool ok = Save(PreviewSkin(), "skin218.png") && Save(PanelSkin(), "skin236.png");
-    struct StripSpec {
+    struct StripPicture {
         int id, width, height;
         DrawLabel label;
     };
-    const StripSpec strips[] = {
+    const StripPicture strips[] = {
         // The panel: six 55 x 22 buttons, the slide arrow and the hide and exit marks.
         {212, 165, 22, Text("Desktop")},
         {213, 165, 22, Text("Slice")},
@@ -233,9 +233,9 @@ int main(int argc, char** argv) {
         {231, 165, 22, Text("OK")},
         {232, 165, 22, Text("Clear")},
     };
-    for (const StripSpec& spec : strips) {
-        ok = ok &&
-             Save(Strip(spec.width, spec.height, spec.label), QString("strip%1.png").arg(spec.id));
+    for (const StripPicture& strip : strips) {
+        ok = ok && Save(Strip(strip.width, strip.height, strip.label),
+                        QString("strip%1.png").arg(strip.id));
     }
     return ok ? 0 : 1;
 }
