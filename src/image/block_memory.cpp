@@ -3,7 +3,6 @@
 #include <sys/mman.h>
 
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 constexpr size_t kHugePage = size_t{2} << 20;
@@ -18,11 +17,10 @@ void AdviseHugePages(void* block, size_t size) {
 }
 
 uint8_t* AllocateZeroedBlock(size_t size) {
-    if (size < 2 * kHugePage) return static_cast<uint8_t*>(std::calloc(size, 1));
-    const size_t rounded = (size + kHugePage - 1) & ~(kHugePage - 1);
-    void* block = std::aligned_alloc(kHugePage, rounded);
-    if (!block) return nullptr;
-    AdviseHugePages(block, rounded);
-    std::memset(block, 0, size);
-    return static_cast<uint8_t*>(block);
+    // A large calloc comes fresh from the kernel: zero, and untouched until used, so a file that
+    // announces a big picture and holds little costs no memory. The hint must come before the
+    // first touch.
+    auto* block = static_cast<uint8_t*>(std::calloc(size, 1));
+    AdviseHugePages(block, size);
+    return block;
 }

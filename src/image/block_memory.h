@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// A zero-filled block, freed with std::free; null when memory is short.
+// A zero-filled block, freed with std::free; null when memory is short. Large blocks are
+// backed by huge pages where the system allows it.
 uint8_t* AllocateZeroedBlock(size_t size);
 
 // Asks for huge pages behind the whole 2 MiB pages of a block of `size` bytes (a hint only).
