@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "image/format_bytes.h"
@@ -156,12 +155,14 @@ class CodeReader {
     int have = 0;
 };
 
-// Decodes the LZW data of a block into `out` (up to `count` indices in stored order) and gives
-// the number decoded: data that ends early or turns corrupt stops there. False when the escape
-// was raised.
-bool DecodeLzw(const std::vector<uint8_t>& bytes, size_t position, uint8_t* out, size_t count,
-               size_t& decoded, const CRaster& progress) {
+// Decodes the LZW data of a block into `out` (up to `count` indices in stored order; the buffer
+// grows with what the data really holds, so a block that claims to be huge costs nothing) and
+// gives the number decoded: data that ends early or turns corrupt stops there. False when the
+// escape was raised.
+bool DecodeLzw(const std::vector<uint8_t>& bytes, size_t position, std::vector<uint8_t>& out,
+               size_t count, size_t& decoded, const CRaster& progress) {
     decoded = 0;
+    out.clear();
     const int minimum = position < bytes.size() ? bytes[position] : 0;
     if (minimum < 1 || minimum > 11) return true;
     const int clear = 1 << minimum, end = clear + 1;
@@ -180,6 +181,8 @@ bool DecodeLzw(const std::vector<uint8_t>& bytes, size_t position, uint8_t* out,
     // Writes the string of `code` backwards from its last character; parts past the end are cut.
     auto emit = [&](int code) {
         const size_t n = length[code];
+        if (written + n > out.size())
+            out.resize(std::min(count, std::max({out.size() * 2, written + n, size_t{4096}})));
         size_t at = written + n;
         for (int c = code; at > written; c = prefix[c]) {
             --at;
@@ -226,27 +229,28 @@ bool DecodeLzw(const std::vector<uint8_t>& bytes, size_t position, uint8_t* out,
 // The pixel indices of a block in stored order, and for each row from the top the stored row that
 // holds it (interlaced files store every 8th row first, then the rows between).
 struct BlockPixels {
-    std::unique_ptr<uint8_t[]> indices;
+    std::vector<uint8_t> indices;
     size_t decoded = 0;  // indices decoded; the rest of the block is missing from the file
     std::vector<uint32_t> rowOf;
     uint32_t width = 0;
-    // The decoded indices of row y from the top, and how many of its pixels there are.
+    // The decoded indices of row y from the top and how many of its pixels there are (none:
+    // null).
     const uint8_t* Row(uint32_t y, uint32_t& available) const {
         const size_t start = static_cast<size_t>(rowOf[y]) * width;
-        available =
-            start >= decoded ? 0 : static_cast<uint32_t>(std::min<size_t>(width, decoded - start));
-        return indices.get() + start;
+        if (start >= decoded) {
+            available = 0;
+            return nullptr;
+        }
+        available = static_cast<uint32_t>(std::min<size_t>(width, decoded - start));
+        return indices.data() + start;
     }
 };
 
-// Blocks larger than any image we could hold are refused before anything is allocated.
 bool ReadBlock(const std::vector<uint8_t>& bytes, const GifFrame& f, BlockPixels& out,
                const CRaster& progress) {
     const size_t count = static_cast<size_t>(f.width) * f.height;
     out.width = f.width;
-    out.decoded = 0;
-    out.indices = std::make_unique_for_overwrite<uint8_t[]>(count);
-    if (!DecodeLzw(bytes, f.data, out.indices.get(), count, out.decoded, progress)) return false;
+    if (!DecodeLzw(bytes, f.data, out.indices, count, out.decoded, progress)) return false;
     out.rowOf.resize(f.height);
     if (!f.interlaced) {
         for (uint32_t y = 0; y < f.height; ++y) out.rowOf[y] = y;
@@ -294,7 +298,7 @@ const char* DecodeBlockImage(const std::vector<uint8_t>& bytes, const GifFrame& 
         const uint8_t* in = pixels.Row(y, available);
         uint8_t* row = image.GetBits(f.height - 1 - y);
         if (depth == 8) {
-            std::memcpy(row, in, available);
+            if (available) std::memcpy(row, in, available);
         } else if (depth == 4) {
             for (uint32_t x = 0; x < available; ++x)
                 row[x >> 1] |= static_cast<uint8_t>((in[x] & mask) << ((x & 1) ? 0 : 4));

@@ -178,6 +178,10 @@ bool DecodeTga(CRaster& image, CByteStream& stream) {
         const uint32_t row = topDown ? height - 1 - y : y;  // bottom-up image row
         uint8_t* out = image.GetBits(row);
         uint8_t* a = alphaPlane ? alphaPlane + static_cast<size_t>(row) * width : nullptr;
+        if (!rightToLeft && !a && (pixelBytes == 1 || (kind == 2 && pixelBytes == 3))) {
+            std::memcpy(out, records.data(), static_cast<size_t>(width) * pixelBytes);
+            continue;  // rows as they are
+        }
         for (uint32_t i = 0; i < width; ++i) {
             const uint32_t x = rightToLeft ? width - 1 - i : i;
             const uint8_t* p = &records[static_cast<size_t>(i) * pixelBytes];

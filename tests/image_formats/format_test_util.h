@@ -15,7 +15,8 @@
 
 using Bytes = std::vector<uint8_t>;
 
-inline Bytes Encoded(CRaster& image, uint32_t type) {
+// The file an image encodes to, in memory; empty when the format refuses it.
+inline Bytes Written(CRaster& image, uint32_t type) {
     uint8_t* buffer = nullptr;
     int32_t size = 0;
     if (!image.Encode(buffer, size, type)) return {};

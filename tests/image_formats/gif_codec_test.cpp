@@ -70,7 +70,7 @@ TEST(GifCodec, PaletteImagesRoundTripWithTheirHeaderBytes) {
     int i = 0;
     for (uint32_t bpp : {1u, 4u, 8u}) {
         CRaster image = MakePattern(23, 9, bpp);
-        const Bytes gif = Encoded(image, kTypeGif);
+        const Bytes gif = Written(image, kTypeGif);
         ASSERT_GT(gif.size(), 13u);
         EXPECT_EQ(std::string(gif.begin(), gif.begin() + 6), "GIF89a");
         EXPECT_EQ(gif[10], expectedPacked[i++]) << bpp;
@@ -91,17 +91,17 @@ TEST(GifCodec, LongNoisyImageRestartsTheCodeTableAndSurvives) {
     for (uint32_t y = 0; y < 211; ++y)
         for (uint32_t x = 0; x < 301; ++x) image.GetBits(y)[x] = static_cast<uint8_t>(random());
     CRaster back;
-    ASSERT_TRUE(Decode(back, Encoded(image, kTypeGif), kTypeGif)) << back.GetLastError();
+    ASSERT_TRUE(Decode(back, Written(image, kTypeGif), kTypeGif)) << back.GetLastError();
     EXPECT_TRUE(SamePixels(back, image));
 
     image.Clear(9);  // one colour: the longest strings the coder can make
-    ASSERT_TRUE(Decode(back, Encoded(image, kTypeGif), kTypeGif));
+    ASSERT_TRUE(Decode(back, Written(image, kTypeGif), kTypeGif));
     EXPECT_TRUE(SamePixels(back, image));
 }
 
 TEST(GifCodec, TrueColourImageIsWrittenAsTilesAndReadBackWhole) {
     CRaster image = MakePattern(34, 30, 24);
-    const Bytes gif = Encoded(image, kTypeGif);
+    const Bytes gif = Written(image, kTypeGif);
     EXPECT_EQ(gif[10], 0x11);
     const std::vector<Block> blocks = Blocks(gif);
     ASSERT_EQ(blocks.size(), 4u);
@@ -120,8 +120,8 @@ TEST(GifCodec, TrueColourImageIsWrittenAsTilesAndReadBackWhole) {
     EXPECT_TRUE(SamePixels(back, image));
 
     CRaster odd = MakePattern(40, 16, 24);  // cells cut at the right and bottom edges
-    EXPECT_EQ(Blocks(Encoded(odd, kTypeGif)).size(), 6u);
-    ASSERT_TRUE(Decode(back, Encoded(odd, kTypeGif), kTypeGif));
+    EXPECT_EQ(Blocks(Written(odd, kTypeGif)).size(), 6u);
+    ASSERT_TRUE(Decode(back, Written(odd, kTypeGif), kTypeGif));
     EXPECT_TRUE(SamePixels(back, odd));
 }
 
@@ -129,14 +129,14 @@ TEST(GifCodec, TransparentColourTravels) {
     CRaster palette = MakePattern(6, 5, 8);
     palette.SetTransIndex(4);
     CRaster back;
-    ASSERT_TRUE(Decode(back, Encoded(palette, kTypeGif), kTypeGif));
+    ASSERT_TRUE(Decode(back, Written(palette, kTypeGif), kTypeGif));
     EXPECT_EQ(back.GetTransIndex(), 4);
     EXPECT_EQ(back.GetNumColors(), 256u);
 
     CRaster direct = MakePattern(20, 4, 24);
     direct.SetTransIndex(0);
     direct.SetBackgroundColor(direct.GetPixelColor(3, 2));
-    ASSERT_TRUE(Decode(back, Encoded(direct, kTypeGif), kTypeGif));
+    ASSERT_TRUE(Decode(back, Written(direct, kTypeGif), kTypeGif));
     ASSERT_TRUE(back.AlphaIsValid());
     EXPECT_EQ(back.AlphaGet(3, 2), 0);
     EXPECT_EQ(back.AlphaGet(4, 2), 255);
@@ -197,7 +197,7 @@ TEST(GifCodec, InterlacedRowsArePutInPlace) {
     for (uint32_t i = 0; i < 16; ++i) stored.SetPaletteIndex(i, i * 16, 0, 0);
     const int order[] = {0, 8, 4, 2, 6, 1, 3, 5, 7, 9};
     for (int i = 0; i < 10; ++i) stored.SetPixelIndex(0, 9 - i, static_cast<uint8_t>(order[i]));
-    Bytes gif = Encoded(stored, kTypeGif);
+    Bytes gif = Written(stored, kTypeGif);
     const size_t descriptor = 13 + 48 + 8;  // header, 16-entry table, graphic control
     ASSERT_EQ(gif[descriptor], 0x2C);
     gif[descriptor + 9] |= 0x40;
@@ -242,6 +242,6 @@ TEST(GifCodec, HostileFilesFailOrStopQuickly) {
     CRaster cancelled;
     cancelled.SetEscape(1);
     CRaster big(600, 600, 8);
-    EXPECT_FALSE(Decode(cancelled, Encoded(big, kTypeGif), kTypeGif));
+    EXPECT_FALSE(Decode(cancelled, Written(big, kTypeGif), kTypeGif));
     EXPECT_STREQ(cancelled.GetLastError(), "Cancelled");
 }

@@ -33,7 +33,7 @@ Bytes EntryOf(const Bytes& icon) {
 TEST(IcoCodec, WritesOneIconLaidOutAsExpected) {
     CRaster image = MakePattern(16, 8, 4);
     image.SetTransIndex(3);
-    const Bytes icon = Encoded(image, kTypeIco);
+    const Bytes icon = Written(image, kTypeIco);
     ASSERT_FALSE(icon.empty()) << image.GetLastError();
     EXPECT_EQ(Word(icon, 0), 0);
     EXPECT_EQ(Word(icon, 2), 1);
@@ -64,7 +64,7 @@ TEST(IcoCodec, DepthsAndAlphaRoundTrip) {
     for (uint32_t bpp : {1u, 8u, 24u}) {
         CRaster image = MakePattern(13, 7, bpp);
         CRaster back;
-        ASSERT_TRUE(Decode(back, Encoded(image, kTypeIco), kTypeIco)) << back.GetLastError();
+        ASSERT_TRUE(Decode(back, Written(image, kTypeIco), kTypeIco)) << back.GetLastError();
         EXPECT_EQ(back.GetBpp(), bpp);
         EXPECT_TRUE(SamePixels(back, image));
         EXPECT_FALSE(back.AlphaIsValid());
@@ -73,7 +73,7 @@ TEST(IcoCodec, DepthsAndAlphaRoundTrip) {
     image.AlphaCreate();
     for (int32_t y = 0; y < 9; ++y)
         for (int32_t x = 0; x < 9; ++x) image.AlphaSet(x, y, static_cast<uint8_t>(x * 30));
-    const Bytes icon = Encoded(image, kTypeIco);
+    const Bytes icon = Written(image, kTypeIco);
     EXPECT_EQ(Word(icon, 12), 32);
     CRaster back;
     ASSERT_TRUE(Decode(back, icon, kTypeIco));
@@ -90,19 +90,19 @@ TEST(IcoCodec, DepthsAndAlphaRoundTrip) {
 
 TEST(IcoCodec, RefusesSizesOf256AndMore) {
     CRaster wide = MakePattern(256, 16, 8);
-    EXPECT_TRUE(Encoded(wide, kTypeIco).empty());
+    EXPECT_TRUE(Written(wide, kTypeIco).empty());
     EXPECT_STREQ(wide.GetLastError(), "Can't save this image as icon");
     CRaster tall = MakePattern(4, 300, 24);
-    EXPECT_TRUE(Encoded(tall, kTypeIco).empty());
+    EXPECT_TRUE(Written(tall, kTypeIco).empty());
     CRaster largest = MakePattern(255, 3, 1);
-    EXPECT_FALSE(Encoded(largest, kTypeIco).empty());
+    EXPECT_FALSE(Written(largest, kTypeIco).empty());
 }
 
 TEST(IcoCodec, ReadsEachIconOfAFileAndPngEntries) {
     CRaster small = MakePattern(5, 4, 8), large = MakePattern(11, 6, 24);
     CRaster png = MakePattern(7, 3, 24);
-    const Bytes file = IconFile({EntryOf(Encoded(small, kTypeIco)),
-                                 EntryOf(Encoded(large, kTypeIco)), Encoded(png, kTypePng)});
+    const Bytes file = IconFile({EntryOf(Written(small, kTypeIco)),
+                                 EntryOf(Written(large, kTypeIco)), Written(png, kTypePng)});
     CRaster back;
     for (int32_t frame = 0; frame < 3; ++frame) {
         ASSERT_TRUE(Decode(back, file, kTypeIco, frame)) << frame << back.GetLastError();
@@ -120,7 +120,7 @@ TEST(IcoCodec, DamagedFilesFail) {
     EXPECT_FALSE(Decode(back, {0, 0, 9, 0, 1, 0}, kTypeIco));
     EXPECT_STREQ(back.GetLastError(), "Not an ICO");
     CRaster image = MakePattern(8, 8, 24);
-    Bytes icon = Encoded(image, kTypeIco);
+    Bytes icon = Written(image, kTypeIco);
     Bytes cut(icon.begin(), icon.begin() + 100);
     EXPECT_FALSE(Decode(back, cut, kTypeIco));
     EXPECT_STREQ(back.GetLastError(), "corrupted ICO");

@@ -279,7 +279,7 @@ TEST_F(MetafileTest, BadWmfFilesFailWithTheirMessages) {
     EXPECT_STREQ(cancelled.GetLastError(), "Cancelled");
 
     CRaster picture(4, 4, 24);
-    EXPECT_TRUE(Encoded(picture, kTypeWmf).empty());
+    EXPECT_TRUE(Written(picture, kTypeWmf).empty());
     EXPECT_STREQ(picture.GetLastError(), "Save WMF not supported");
 }
 

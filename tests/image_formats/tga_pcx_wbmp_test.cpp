@@ -4,7 +4,7 @@
 
 TEST(TgaCodec, EightBitImagesAreColourMapped) {
     CRaster image = MakePattern(10, 6, 8);
-    const Bytes tga = Encoded(image, kTypeTga);
+    const Bytes tga = Written(image, kTypeTga);
     ASSERT_EQ(tga.size(), 18u + 256 * 3 + 60);
     EXPECT_EQ(tga[1], 1);  // colour map type
     EXPECT_EQ(tga[2], 1);  // colour-mapped image
@@ -22,7 +22,7 @@ TEST(TgaCodec, EightBitImagesAreColourMapped) {
 
 TEST(TgaCodec, TrueColourWithAndWithoutAlpha) {
     CRaster image = MakePattern(7, 5, 24);
-    Bytes tga = Encoded(image, kTypeTga);
+    Bytes tga = Written(image, kTypeTga);
     EXPECT_EQ(tga[2], 2);
     EXPECT_EQ(tga[16], 24);
     CRaster back;
@@ -32,7 +32,7 @@ TEST(TgaCodec, TrueColourWithAndWithoutAlpha) {
 
     image.AlphaCreate();
     image.AlphaSet(2, 3, 99);
-    tga = Encoded(image, kTypeTga);
+    tga = Written(image, kTypeTga);
     EXPECT_EQ(tga[16], 32);
     EXPECT_EQ(tga[17] & 0x0F, 8);
     ASSERT_TRUE(Decode(back, tga, kTypeTga));
@@ -44,7 +44,7 @@ TEST(TgaCodec, TrueColourWithAndWithoutAlpha) {
 TEST(TgaCodec, LowerDepthsAreRefused) {
     for (uint32_t bpp : {1u, 4u}) {
         CRaster image = MakePattern(4, 4, bpp);
-        EXPECT_TRUE(Encoded(image, kTypeTga).empty());
+        EXPECT_TRUE(Written(image, kTypeTga).empty());
         EXPECT_STREQ(image.GetLastError(), "Bit depth must be 8 or 24");
     }
 }
@@ -82,7 +82,7 @@ TEST(PcxCodec, EveryDepthRoundTrips) {
     for (uint32_t bpp : {1u, 4u, 8u, 24u}) {
         CRaster image = MakePattern(21, 9, bpp);
         image.SetXDPI(150);
-        const Bytes pcx = Encoded(image, kTypePcx);
+        const Bytes pcx = Written(image, kTypePcx);
         ASSERT_GT(pcx.size(), 128u) << image.GetLastError();
         EXPECT_EQ(pcx[0], 10);
         EXPECT_EQ(pcx[2], 1);
@@ -100,14 +100,14 @@ TEST(PcxCodec, RunsOfHighBytesAreEncodedAsRuns) {
     image.SetGrayPalette();
     const uint8_t row[] = {0xC5, 7, 7, 7, 7, 0xFF};
     std::copy(row, row + 6, image.GetBits(0));
-    const Bytes pcx = Encoded(image, kTypePcx);
+    const Bytes pcx = Written(image, kTypePcx);
     const Bytes data(pcx.begin() + 128, pcx.end() - 769);
     EXPECT_EQ(data, (Bytes{0xC1, 0xC5, 0xC4, 7, 0xC1, 0xFF}));
 }
 
 TEST(PcxCodec, DamagedFilesGiveTheirMessages) {
     CRaster image = MakePattern(8, 4, 8);
-    const Bytes good = Encoded(image, kTypePcx);
+    const Bytes good = Written(image, kTypePcx);
     CRaster back;
     auto fails = [&](Bytes bytes, const char* message) {
         EXPECT_FALSE(Decode(back, bytes, kTypePcx));
@@ -140,7 +140,7 @@ TEST(PcxCodec, DamagedFilesGiveTheirMessages) {
     fails(b, "corrupted PCX");
     // The last run goes on past the last line.
     CRaster flat(4, 1, 8);
-    Bytes run = Encoded(flat, kTypePcx);
+    Bytes run = Written(flat, kTypePcx);
     ASSERT_EQ(run[128], 0xC4);
     run[128] = 0xC6;
     fails(run, "repeat count spans end of image");
@@ -150,7 +150,7 @@ TEST(WbmpCodec, OneBitImagesRoundTripWithWhiteAsOne) {
     CRaster image = MakePattern(13, 5, 1);
     image.SetPaletteIndex(0, 255, 255, 255);  // index 0 white: written inverted
     image.SetPaletteIndex(1, 0, 0, 0);
-    const Bytes wbmp = Encoded(image, kTypeWbmp);
+    const Bytes wbmp = Written(image, kTypeWbmp);
     ASSERT_EQ(wbmp.size(), 4u + 2 * 5);
     EXPECT_EQ(wbmp[0], 0);
     EXPECT_EQ(wbmp[2], 13);
@@ -161,7 +161,7 @@ TEST(WbmpCodec, OneBitImagesRoundTripWithWhiteAsOne) {
     EXPECT_TRUE(SamePixels(back, image));
 
     CRaster wide(200, 1, 1);  // widths of 128 and more take two bytes
-    const Bytes two = Encoded(wide, kTypeWbmp);
+    const Bytes two = Written(wide, kTypeWbmp);
     EXPECT_EQ(two[2], 0x81);
     EXPECT_EQ(two[3], 0x48);
     ASSERT_TRUE(Decode(back, two, kTypeWbmp));
@@ -170,7 +170,7 @@ TEST(WbmpCodec, OneBitImagesRoundTripWithWhiteAsOne) {
 
 TEST(WbmpCodec, RefusesWhatItCannotHold) {
     CRaster grey = MakePattern(3, 3, 8);
-    EXPECT_TRUE(Encoded(grey, kTypeWbmp).empty());
+    EXPECT_TRUE(Written(grey, kTypeWbmp).empty());
     EXPECT_STREQ(grey.GetLastError(), "Can't save this image as WBMP");
     CRaster back;
     EXPECT_FALSE(Decode(back, {2, 0, 1, 1, 0}, kTypeWbmp));

@@ -206,7 +206,8 @@ void CGdiCanvas::Paint(const QPainterPath& shape, bool fill) {
         path.addPath(shape);
         return;
     }
-    if (!Spend(shape.controlPointRect())) return;
+    const double pen = MakePen().widthF();
+    if (!Spend(shape.controlPointRect().adjusted(-pen, -pen, pen, pen))) return;
     QPainterPath filled = shape;
     filled.setFillRule(state.fillRule);
     if (fill && state.brush.style != gdi::kBrushNull) {
@@ -418,7 +419,9 @@ void CGdiCanvas::Text(QPointF at, const QString& text, const std::vector<double>
     else if (align & gdi::kAlignBottom)
         baseline = -metrics.descent();
     const QRectF textBox(x, baseline - metrics.ascent(), width, metrics.height());
-    if (!Spend(textBox.translated(reference))) return;
+    // Every character is painted on its own: each one is paid for.
+    const double glyph = std::max(pixelSize, metrics.maxWidth()) * metrics.height();
+    if (!Spend(textBox.translated(reference)) || !Spend(QRectF(0, 0, glyph, text.size()))) return;
 
     painter.save();
     painter.translate(reference);

@@ -48,16 +48,18 @@ QColor ColorRef(uint32_t c) {
 // Sizes its data cannot hold are refused before anything is allocated.
 QImage DibToImage(const uint8_t* info, size_t infoSize, const uint8_t* bits, size_t bitsSize) {
     if (infoSize < 12) return {};
-    const uint32_t headerSize = le::Load32(info);
-    if (headerSize >= kInfoHeaderSize && infoSize >= kInfoHeaderSize) {
-        const BITMAPINFOHEADER h = LoadInfoHeader(info);
-        const uint64_t width = static_cast<uint64_t>(std::abs(static_cast<int64_t>(h.biWidth)));
-        const uint64_t height = static_cast<uint64_t>(std::abs(static_cast<int64_t>(h.biHeight)));
-        const uint64_t rowBytes = (width * h.biBitCount + 31) / 32 * 4;
-        const uint64_t data = bits ? bitsSize : infoSize;
-        const bool rle = h.biCompression == BI_RLE8 || h.biCompression == BI_RLE4;
-        if ((rle ? width * height / 256 : rowBytes * height) > data) return {};
-    }
+    const bool core = le::Load32(info) == 12;
+    if (!core && infoSize < kInfoHeaderSize) return {};
+    const uint64_t dibWidth =
+        core ? le::Load16(info + 4) : std::abs(int64_t{int32_t(le::Load32(info + 4))});
+    const uint64_t dibHeight =
+        core ? le::Load16(info + 6) : std::abs(int64_t{int32_t(le::Load32(info + 8))});
+    const uint32_t bpp = le::Load16(info + (core ? 10 : 14));
+    const uint32_t compression = core ? BI_RGB : le::Load32(info + 16);
+    const uint64_t rowBytes = (dibWidth * bpp + 31) / 32 * 4;
+    const uint64_t data = bits ? bitsSize : infoSize;
+    const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
+    if ((rle ? dibWidth * dibHeight / 256 : rowBytes * dibHeight) > data) return {};
     std::vector<uint8_t> block(info, info + infoSize);
     int64_t bitsOffset = -1;
     if (bits) {
