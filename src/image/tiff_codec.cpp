@@ -18,13 +18,16 @@ namespace {
 
 constexpr uint32_t kRowsPerChunk = 64;
 
-// The stream as libtiff sees it: offsets count from where the TIFF data starts. With `memory`
-// set, the data goes into that vector instead (grown geometrically) and the stream is unused.
+// The stream as libtiff sees it: offsets count from where the TIFF data starts. The position and
+// length are kept here, so that libtiff's many seeks to where the stream already is cost nothing.
+// With `memory` set, the data goes into that vector instead (grown geometrically) and the stream
+// is unused.
 struct TiffStream {
     CByteStream* stream = nullptr;
     int64_t base = 0;
+    int64_t position = 0;
+    int64_t size = 0;
     std::vector<uint8_t>* memory = nullptr;
-    size_t position = 0;
     char message[256] = {};
 };
 
@@ -34,58 +37,53 @@ TiffStream& Of(thandle_t handle) {
 
 tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
     TiffStream& s = Of(handle);
-    if (size <= 0) return 0;
-    if (!s.memory)
-        return static_cast<tmsize_t>(s.stream->Read(buffer, 1, static_cast<size_t>(size)));
-    if (s.position >= s.memory->size()) return 0;
-    const size_t count = std::min(static_cast<size_t>(size), s.memory->size() - s.position);
-    std::memcpy(buffer, s.memory->data() + s.position, count);
-    s.position += count;
+    if (size <= 0 || s.position >= s.size) return 0;
+    size_t count = static_cast<size_t>(std::min<int64_t>(size, s.size - s.position));
+    if (s.memory)
+        std::memcpy(buffer, s.memory->data() + s.position, count);
+    else
+        count = s.stream->Read(buffer, 1, count);
+    s.position += static_cast<int64_t>(count);
     return static_cast<tmsize_t>(count);
 }
 
 tmsize_t WriteProc(thandle_t handle, void* buffer, tmsize_t size) {
     TiffStream& s = Of(handle);
     if (size <= 0) return 0;
-    if (!s.memory)
-        return static_cast<tmsize_t>(s.stream->Write(buffer, 1, static_cast<size_t>(size)));
-    const size_t end = s.position + static_cast<size_t>(size);
-    try {
-        if (end > s.memory->size()) s.memory->resize(end);
-    } catch (const std::bad_alloc&) {
-        return 0;  // libtiff reports the short write
+    size_t count = static_cast<size_t>(size);
+    if (s.memory) {
+        const size_t end = static_cast<size_t>(s.position) + count;
+        try {
+            if (end > s.memory->size()) s.memory->resize(end);
+        } catch (const std::bad_alloc&) {
+            return 0;  // libtiff reports the short write
+        }
+        std::memcpy(s.memory->data() + s.position, buffer, count);
+    } else {
+        count = s.stream->Write(buffer, 1, count);
     }
-    std::memcpy(s.memory->data() + s.position, buffer, static_cast<size_t>(size));
-    s.position = end;
-    return size;
+    s.position += static_cast<int64_t>(count);
+    s.size = std::max(s.size, s.position);
+    return static_cast<tmsize_t>(count);
 }
 
 toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
     TiffStream& s = Of(handle);
-    if (s.memory) {
-        const int64_t base = whence == SEEK_CUR   ? static_cast<int64_t>(s.position)
-                             : whence == SEEK_END ? static_cast<int64_t>(s.memory->size())
-                                                  : 0;
-        const int64_t target = base + static_cast<int64_t>(offset);
-        if (target < 0) return static_cast<toff_t>(-1);
-        s.position = static_cast<size_t>(target);
-        return static_cast<toff_t>(target);
-    }
-    const int64_t target =
-        whence == SEEK_SET ? s.base + static_cast<int64_t>(offset) : static_cast<int64_t>(offset);
-    if (!s.stream->Seek(target, whence)) return static_cast<toff_t>(-1);
-    return static_cast<toff_t>(s.stream->Tell() - s.base);
+    const int64_t from = whence == SEEK_CUR ? s.position : whence == SEEK_END ? s.size : 0;
+    const int64_t target = from + static_cast<int64_t>(offset);
+    if (target < 0) return static_cast<toff_t>(-1);
+    if (!s.memory && target != s.position && !s.stream->Seek(s.base + target, SEEK_SET))
+        return static_cast<toff_t>(-1);
+    s.position = target;
+    return static_cast<toff_t>(target);
 }
 
 int CloseProc(thandle_t) {
-    return 0;
-}  // the stream belongs to the caller
+    return 0;  // the stream belongs to the caller
+}
 
 toff_t SizeProc(thandle_t handle) {
-    TiffStream& s = Of(handle);
-    if (s.memory) return static_cast<toff_t>(s.memory->size());
-    const int64_t size = s.stream->Size();
-    return static_cast<toff_t>(size > s.base ? size - s.base : 0);
+    return static_cast<toff_t>(Of(handle).size);
 }
 
 int MapProc(thandle_t, void**, toff_t*) {
@@ -116,8 +114,10 @@ TiffHandle OpenTiff(TiffStream& s, const char* mode) {
     TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &s);
     TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, nullptr);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kMaxRasterBlock));
-    s.base = s.stream->Tell();
-    if (s.base < 0) s.base = 0;
+    if (!s.memory) {
+        s.base = std::max<int64_t>(s.stream->Tell(), 0);
+        s.size = std::max<int64_t>(s.stream->Size() - s.base, 0);
+    }
     TIFF* tif = TIFFClientOpenExt("stream", mode, &s, ReadProc, WriteProc, SeekProc, CloseProc,
                                   SizeProc, MapProc, UnmapProc, options);
     TIFFOpenOptionsFree(options);
