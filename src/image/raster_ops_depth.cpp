@@ -86,7 +86,7 @@ class Diffuser {
           width(image.GetWidth()),
           height(image.GetHeight()),
           resultColors(result),
-          targetLookup(result.GetPalette(), result.GetNumColors()),
+          targetLookup(result.GetPalette(), result.GetNumColors(), result.GetNumColors() > 16),
           indices(width) {}
 
     void Run() {
@@ -100,10 +100,6 @@ class Diffuser {
     // Adds weight × error / 16 to a colour (blue, green, red), clamped.
     static void Add(int32_t* c, const int32_t* error, int32_t weight) {
         for (int j = 0; j < 3; ++j) c[j] = std::clamp(c[j] + weight * error[j] / 16, 0, 255);
-    }
-    static void Add(uint8_t* p, const int32_t* error, int32_t weight) {
-        for (int j = 0; j < 3; ++j)
-            p[j] = static_cast<uint8_t>(std::clamp(p[j] + weight * error[j] / 16, 0, 255));
     }
 
     // Stores the nearest entry of colour c and gives the error against it.
@@ -121,20 +117,50 @@ class Diffuser {
         return true;
     }
 
+    // A 24-bit source: its rows are worked on as (blue, green, red) lanes of 16-bit integers,
+    // the current row and the next one, each addition clamped as it is made.
+    using Lanes = int16_t __attribute__((vector_size(16)));
+
+    static Lanes Clamp(Lanes v) {
+        v &= v > 0;
+        const Lanes high = v > 255;
+        return (v & ~high) | (high & 255);
+    }
+    // weight × error / 16, truncated toward zero.
+    static Lanes Share(Lanes error, int16_t weight) {
+        const Lanes t = error * weight;
+        return (t + ((t >> 15) & 15)) >> 4;
+    }
+
+    void LoadRow(uint32_t y, std::vector<Lanes>& lanes) const {
+        const uint8_t* p = image.GetBits(y);
+        for (uint32_t x = 0; x < width; ++x, p += 3) lanes[x] = Lanes{p[0], p[1], p[2]};
+    }
+
     void RunDirect() {
+        std::vector<Lanes> row(width), next(width), stored(256);
+        for (uint32_t i = 0; i < 256; ++i) {
+            const uint8_t* c = resultColors.bgr[i];
+            stored[i] = Lanes{c[0], c[1], c[2]};
+        }
+        if (height > 0) LoadRow(0, next);
         for (uint32_t y = 0; y < height; ++y) {
             if (!BeginRow(y)) break;
-            uint8_t* row = image.GetBits(y);
-            uint8_t* next = y + 1 < height ? image.GetBits(y + 1) : nullptr;
+            row.swap(next);
+            const bool hasNext = y + 1 < height;
+            if (hasNext) LoadRow(y + 1, next);
             for (uint32_t x = 0; x < width; ++x) {
-                const int32_t c[3] = {row[3 * x], row[3 * x + 1], row[3 * x + 2]};
-                int32_t error[3];
-                Quantize(x, c, error);
-                if (x + 1 < width) Add(row + 3 * (x + 1), error, 7);
-                if (next) {
-                    if (x > 0) Add(next + 3 * (x - 1), error, 2);
-                    Add(next + 3 * x, error, 4);
-                    if (x + 1 < width) Add(next + 3 * (x + 1), error, 1);
+                const Lanes c = row[x];
+                const uint8_t index =
+                    targetLookup.Nearest(static_cast<uint8_t>(c[2]), static_cast<uint8_t>(c[1]),
+                                         static_cast<uint8_t>(c[0]));
+                indices[x] = index;
+                const Lanes error = c - stored[index];
+                if (x + 1 < width) row[x + 1] = Clamp(row[x + 1] + Share(error, 7));
+                if (hasNext) {
+                    if (x > 0) next[x - 1] = Clamp(next[x - 1] + Share(error, 2));
+                    next[x] = Clamp(next[x] + Share(error, 4));
+                    if (x + 1 < width) next[x + 1] = Clamp(next[x + 1] + Share(error, 1));
                 }
             }
             PackRow(indices.data(), width, result.GetBpp(), result.GetBits(y));
@@ -144,7 +170,8 @@ class Diffuser {
     void RunIndexed() {
         const uint32_t bpp = image.GetBpp();
         const PaletteColors colors(image);
-        PaletteLookup sourceLookup(image.GetPalette(), image.GetNumColors());
+        PaletteLookup sourceLookup(image.GetPalette(), image.GetNumColors(),
+                                   image.GetNumColors() > 16);
         std::vector<uint8_t> row(width), next(width);
         // A diffused colour goes back into the source as its nearest source entry.
         auto store = [&](uint8_t* indexRow, uint32_t x, const int32_t* error, int32_t weight) {

@@ -186,7 +186,48 @@ bool HasSsse3() {
     static const bool has = __builtin_cpu_supports("ssse3");
     return has && VectorCodeEnabled();
 }
+
+// ReversePixels() with SSSE3, 16 bytes or 5 pixels of 3 bytes per step.
+__attribute__((target("ssse3"))) void ReverseSsse3(const uint8_t* in, uint8_t* out, uint32_t count,
+                                                   size_t size) {
+    uint32_t x = 0;
+    if (size == 1) {
+        const __m128i mask = _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+        for (; x + 16 <= count; x += 16) {
+            const __m128i v =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + count - 16 - x));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_shuffle_epi8(v, mask));
+        }
+        for (; x < count; ++x) out[x] = in[count - 1 - x];
+        return;
+    }
+    // The sixteenth byte read belongs to the pixel after the five (there is one from the
+    // second output pixel on); the sixteenth written is rewritten by the next step.
+    const __m128i mask = _mm_setr_epi8(12, 13, 14, 9, 10, 11, 6, 7, 8, 3, 4, 5, 0, 1, 2, 15);
+    if (count > 0) std::memcpy(out, in + size_t{count - 1} * 3, 3);
+    for (x = 1; x + 6 <= count; x += 5) {
+        const __m128i v =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + size_t{count - 5 - x} * 3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + size_t{x} * 3),
+                         _mm_shuffle_epi8(v, mask));
+    }
+    for (; x < count; ++x) std::memcpy(out + size_t{x} * 3, in + size_t{count - 1 - x} * 3, 3);
+}
 #endif
+
+// Reverses the order of `count` pixels of `size` bytes (1 or 3) from `in` into `out`.
+void ReverseRow(const uint8_t* in, uint8_t* out, uint32_t count, size_t size) {
+#if defined(__x86_64__)
+    if (HasSsse3()) {
+        ReverseSsse3(in, out, count, size);
+        return;
+    }
+#endif
+    if (size == 3)
+        ReversePixels<3>(in, out, count);
+    else
+        ReversePixels<1>(in, out, count);
+}
 
 // Bands of output rows run on separate cores.
 template <size_t size>
@@ -276,13 +317,11 @@ bool CRaster::Mirror() {
         for (uint32_t y = begin; y < end; ++y) {
             const uint8_t* in = GetBits(y);
             uint8_t* out = result.GetBits(y);
-            if (bpp == 24) {
-                ReversePixels<3>(in, out, width);
-            } else if (bpp == 8) {
-                ReversePixels<1>(in, out, width);
+            if (bpp >= 8) {
+                ReverseRow(in, out, width, bpp / 8);
             } else {
                 UnpackRow(in, 0, width, bpp, indices.data());
-                ReversePixels<1>(indices.data(), reversed.data(), width);
+                ReverseRow(indices.data(), reversed.data(), width, 1);
                 PackRow(reversed.data(), width, bpp, out);
             }
         }
@@ -295,9 +334,11 @@ bool CRaster::Mirror() {
 bool CRaster::AlphaMirror() {
     if (!alpha) return false;
     const uint32_t width = GetWidth();
+    std::vector<uint8_t> row(width);
     for (uint32_t y = 0; y < GetHeight(); ++y) {
-        uint8_t* row = alpha + size_t{y} * width;
-        std::reverse(row, row + width);
+        uint8_t* plane = alpha + size_t{y} * width;
+        std::memcpy(row.data(), plane, width);
+        ReverseRow(row.data(), plane, width, 1);
     }
     return true;
 }

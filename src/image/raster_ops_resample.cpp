@@ -74,36 +74,92 @@ void ResampleNearest(CRaster& image, CRaster& result, float xScale, float yScale
 // Area averaging of a 24-bit image into a smaller one, in fixed point with a factor of 1000,
 // over two accumulator rows (current and carry). Accumulators are 64-bit so that large
 // reductions cannot overflow.
-void ResampleArea(const CRaster& image, CRaster& result, float xScale, float yScale) {
-    const uint32_t width = image.GetWidth(), height = image.GetHeight();
-    const uint32_t newWidth = result.GetWidth(), newHeight = result.GetHeight();
-    const int64_t scale = std::max<int64_t>(1, static_cast<int64_t>(1000 * xScale * yScale));
-    auto out = [scale](int64_t value) { return static_cast<uint8_t>(value / scale); };
-
-    // Where each source column ends an output pixel, and its weight wx there. The column
-    // edges follow the same float sums on every row, so they are worked out once.
-    std::vector<int32_t> splitWeight(width, -1);
-    uint32_t splitsPerRow = 0;
-    float xEdge = xScale - 1;
-    for (uint32_t x = 0; x < width; ++x) {
-        if (x < xEdge) continue;
-        splitWeight[x] = static_cast<int32_t>((x - xEdge) * 1000);
-        xEdge += xScale;
-        ++splitsPerRow;
+//
+// The column and row edges follow the same float sums as a plain pass would, so they are
+// worked out once. Each split row (one that ends an output row) leaves in its carry row all
+// that the next output row starts from, as long as every column edge but perhaps the last
+// falls inside the row; then bands of output rows can start from their preceding split row
+// alone and run on separate cores with the same result.
+class AreaShrinker {
+  public:
+    AreaShrinker(const CRaster& image, CRaster& result, float xScale, float yScale)
+        : image(image),
+          result(result),
+          width(image.GetWidth()),
+          newWidth(result.GetWidth()),
+          newHeight(result.GetHeight()),
+          scale(std::max<int64_t>(1, static_cast<int64_t>(1000 * xScale * yScale))),
+          splitWeight(width, -1),
+          rowWeight(image.GetHeight(), -1) {
+        float xEdge = xScale - 1;
+        for (uint32_t x = 0; x < width; ++x) {
+            if (x < xEdge) continue;
+            splitWeight[x] = static_cast<int32_t>((x - xEdge) * 1000);
+            xEdge += xScale;
+            ++splitsPerRow;
+        }
+        float yEdge = yScale - 1;
+        for (uint32_t y = 0; y < image.GetHeight(); ++y) {
+            if (y < yEdge) continue;
+            rowWeight[y] = static_cast<int32_t>((y - yEdge) * 1000);
+            splitRows.push_back(y);
+            yEdge += yScale;
+        }
     }
-    // One pixel more than the row holds, for the share of the pixel after the last edge.
-    const size_t accuSize = size_t{std::max(newWidth, splitsPerRow)} * 3 + 3;
-    std::vector<int64_t> rowA(accuSize, 0), rowB(accuSize, 0);
-    int64_t* accu = rowA.data();
-    int64_t* carry = rowB.data();
 
-    float yEdge = yScale - 1;
-    uint32_t v = 0;  // output rows written
-    for (uint32_t y = 0; y < height; ++y) {
+    void Run() {
+        const auto bands = static_cast<uint32_t>(splitRows.size());
+        if (bands < 2 || splitsPerRow + 1 < newWidth) {
+            Band(0, image.GetHeight(), 0, true);
+            return;
+        }
+        // Band of output rows [v0, v1): source rows after split row v0 − 1 up to split row
+        // v1 − 1 (the last band to the end).
+        ParallelRows(bands, uint64_t{width} * 3 * image.GetHeight() / bands,
+                     [&](uint32_t v0, uint32_t v1) {
+                         const uint32_t y0 = v0 ? splitRows[v0 - 1] + 1 : 0;
+                         const bool last = v1 == bands;
+                         const uint32_t y1 = last ? image.GetHeight() : splitRows[v1 - 1] + 1;
+                         Band(y0, y1, v0, last);
+                     });
+    }
+
+  private:
+    // Source rows [y0, y1), the first writing output row v.
+    void Band(uint32_t y0, uint32_t y1, uint32_t v, bool last) const {
+        const size_t size = size_t{std::max(newWidth, splitsPerRow)} * 3 + 3;
+        std::vector<int64_t> rowA(size, 0), rowB(size, 0);
+        int64_t* accu = rowA.data();
+        int64_t* carry = rowB.data();
+        if (v > 0) {  // the preceding split row, for its carry only
+            Row(y0 - 1, nullptr, accu, carry);
+            std::swap(accu, carry);
+            carry[0] = carry[1] = carry[2] = 0;
+        }
+        for (uint32_t y = y0; y < y1; ++y) {
+            if (rowWeight[y] < 0) {
+                Row(y, nullptr, accu, carry);
+                continue;
+            }
+            Row(y, v < newHeight ? result.GetBits(v) : nullptr, accu, carry);
+            std::swap(accu, carry);
+            carry[0] = carry[1] = carry[2] = 0;
+            ++v;
+        }
+        if (last && v < newHeight) {
+            uint8_t* target = result.GetBits(v);
+            for (size_t k = 0; k < size_t{newWidth} * 3; ++k) target[k] = Out(accu[k]);
+        }
+    }
+
+    uint8_t Out(int64_t value) const { return static_cast<uint8_t>(value / scale); }
+
+    // One source row: wholly into the current output row, or split between it (written to
+    // target, if any) and the carry row.
+    void Row(uint32_t y, uint8_t* target, int64_t* accu, int64_t* carry) const {
         const uint8_t* in = image.GetBits(y);
         size_t i = 0;
-        if (y < yEdge) {
-            // The whole source row belongs to the current output row.
+        if (rowWeight[y] < 0) {
             for (uint32_t x = 0; x < width; ++x, in += 3) {
                 const int64_t wx = splitWeight[x];
                 if (wx < 0) {
@@ -117,11 +173,9 @@ void ResampleArea(const CRaster& image, CRaster& result, float xScale, float ySc
                     accu[i + 3] += wx * in[j];
                 }
             }
-            continue;
+            return;
         }
-        // The row is split between the current and the next output row.
-        const int64_t wy = static_cast<int32_t>((y - yEdge) * 1000);
-        uint8_t* target = v < newHeight ? result.GetBits(v) : nullptr;
+        const int64_t wy = rowWeight[y];
         uint32_t written = 0;
         for (uint32_t x = 0; x < width; ++x, in += 3) {
             const int64_t wx = splitWeight[x];
@@ -135,26 +189,31 @@ void ResampleArea(const CRaster& image, CRaster& result, float xScale, float ySc
             for (int j = 0; j < 3; ++j, ++i) {
                 const int64_t c = in[j];
                 accu[i] += (1000 - wy) * (1000 - wx) * c / 1000;
-                if (target && written < newWidth) target[written * 3 + j] = out(accu[i]);
+                if (target && written < newWidth) target[written * 3 + j] = Out(accu[i]);
                 carry[i] += wy * (1000 - wx) * c / 1000;
                 accu[i + 3] += (1000 - wy) * wx * c / 1000;
                 carry[i + 3] = wy * wx * c / 1000;
             }
             ++written;
         }
-        if (target && splitsPerRow < newWidth) {
-            for (int j = 0; j < 3; ++j) target[written * 3 + j] = out(accu[i + j]);
-        }
-        std::swap(accu, carry);
-        carry[0] = carry[1] = carry[2] = 0;
-        ++v;
-        yEdge += yScale;
+        // A last output pixel whose edge fell past the row.
+        if (target && written < newWidth)
+            for (int j = 0; j < 3; ++j) target[written * 3 + j] = Out(accu[i + j]);
     }
-    if (v < newHeight) {
-        uint8_t* target = result.GetBits(v);
-        for (size_t k = 0; k < size_t{newWidth} * 3; ++k) target[k] = out(accu[k]);
-    }
-}
+
+    const CRaster& image;
+    CRaster& result;
+    const uint32_t width, newWidth, newHeight;
+    const int64_t scale;
+    std::vector<int32_t> splitWeight;  // per source column: wx where an output pixel ends
+    std::vector<int32_t> rowWeight;    // per source row: wy where an output row ends
+    std::vector<uint32_t> splitRows;
+    uint32_t splitsPerRow = 0;
+};
+
+using Floats = float __attribute__((vector_size(16)));
+using Ints = int32_t __attribute__((vector_size(16)));
+using Bytes = uint8_t __attribute__((vector_size(4)));
 
 // Bilinear weights of one target position: the two source positions and the fractions.
 struct Blend {
@@ -195,7 +254,7 @@ void ResampleBilinear(CRaster& image, CRaster& result, float xScale, float yScal
 
     RowProgress progress(image, newHeight);
     ParallelRows(newHeight, uint64_t{newWidth} * 3, [&](uint32_t begin, uint32_t end) {
-        std::vector<float> column(size_t{usedColumns} * 3);
+        std::vector<float> column(size_t{usedColumns} * 3 + 1);
         std::vector<uint8_t> low(bpp < 24 ? width : 0), high(low.size());
         std::vector<uint8_t> out(bpp < 24 ? newWidth : 0);
         PaletteLookup nearest(result.GetPalette(), result.GetNumColors());
@@ -205,8 +264,17 @@ void ResampleBilinear(CRaster& image, CRaster& result, float xScale, float yScal
             const uint8_t* row0 = image.GetBits(by.p0);
             const uint8_t* row1 = image.GetBits(by.p1);
             if (bpp == 24) {
-                for (size_t k = 0; k < size_t{usedColumns} * 3; ++k)
-                    column[k] = row0[k] * by.rest + row1[k] * by.d;
+                const size_t values = size_t{usedColumns} * 3;
+                size_t k = 0;
+                for (; k + 4 <= values; k += 4) {
+                    Bytes low4, high4;
+                    std::memcpy(&low4, row0 + k, 4);
+                    std::memcpy(&high4, row1 + k, 4);
+                    const Floats v = __builtin_convertvector(low4, Floats) * by.rest +
+                                     __builtin_convertvector(high4, Floats) * by.d;
+                    std::memcpy(&column[k], &v, sizeof v);
+                }
+                for (; k < values; ++k) column[k] = row0[k] * by.rest + row1[k] * by.d;
             } else {
                 UnpackRow(row0, 0, usedColumns, bpp, low.data());
                 UnpackRow(row1, 0, usedColumns, bpp, high.data());
@@ -216,18 +284,24 @@ void ResampleBilinear(CRaster& image, CRaster& result, float xScale, float yScal
                             palette[low[x]][j] * by.rest + palette[high[x]][j] * by.d;
                 }
             }
+            // The three channels of a pixel side by side in four float lanes (the fourth is
+            // the next column's blue, computed and dropped).
             uint8_t* target = result.GetBits(y);
             for (uint32_t x = 0; x < newWidth; ++x) {
                 const Blend& bx = xs[x];
-                const float* a = &column[size_t{bx.p0} * 3];
-                const float* b = &column[size_t{bx.p1} * 3];
-                uint8_t c[3];
-                for (int j = 0; j < 3; ++j)
-                    c[j] = static_cast<uint8_t>(static_cast<int32_t>(a[j] * bx.rest + b[j] * bx.d));
-                if (bpp == 24)
-                    std::memcpy(target + size_t{x} * 3, c, 3);
-                else
-                    out[x] = nearest.Nearest(c[2], c[1], c[0]);
+                Floats a, b;
+                std::memcpy(&a, &column[size_t{bx.p0} * 3], sizeof a);
+                std::memcpy(&b, &column[size_t{bx.p1} * 3], sizeof b);
+                const Ints c = __builtin_convertvector(a * bx.rest + b * bx.d, Ints);
+                if (bpp == 24) {
+                    uint8_t* p = target + size_t{x} * 3;
+                    p[0] = static_cast<uint8_t>(c[0]);
+                    p[1] = static_cast<uint8_t>(c[1]);
+                    p[2] = static_cast<uint8_t>(c[2]);
+                } else {
+                    out[x] = nearest.Nearest(static_cast<uint8_t>(c[2]), static_cast<uint8_t>(c[1]),
+                                             static_cast<uint8_t>(c[0]));
+                }
             }
             if (bpp < 24) PackRow(out.data(), newWidth, bpp, target);
         }
@@ -251,7 +325,7 @@ bool CRaster::Resample(int32_t newWidth, int32_t newHeight, bool fast) {
     if (fast)
         ResampleNearest(*this, result, xScale, yScale);
     else if (GetBpp() == 24 && targetWidth < width && targetHeight < height)
-        ResampleArea(*this, result, xScale, yScale);
+        AreaShrinker(*this, result, xScale, yScale).Run();
     else
         ResampleBilinear(*this, result, xScale, yScale);
 
