@@ -27,7 +27,8 @@ bool VectorCodeEnabled();
 void EnableVectorCode(bool enabled);
 
 // Progress and escape of an operation whose rows may run on several threads: each row asks
-// Begin first, which writes progress = 100 × rows begun / total and says whether to go on.
+// Begin first, which writes progress = 100 × rows begun / total and says whether to go on
+// (not once escape is set).
 class RowProgress {
   public:
     RowProgress(CRaster& image, uint32_t total) : image(image), total(total) {}

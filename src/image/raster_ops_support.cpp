@@ -58,10 +58,9 @@ void ParallelRows(uint32_t count, uint64_t bytesPerRow,
 }
 
 bool RowProgress::Begin() {
-    if (image.GetEscape()) return false;
     const uint32_t row = begun.fetch_add(1, std::memory_order_relaxed);
     image.SetProgress(static_cast<int32_t>(uint64_t{row} * 100 / total));
-    return true;
+    return !image.GetEscape();
 }
 
 bool StartResult(const CRaster& source, CRaster& result, uint32_t width, uint32_t height,
