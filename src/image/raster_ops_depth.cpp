@@ -75,9 +75,9 @@ void QuantizeRows(const CRaster& image, CRaster& result, RowProgress& progress) 
 
 // Error diffusion, row by row from the bottom: each pixel's error against the colour stored
 // goes to its right neighbour (7/16) and to the next row's left, lower and right neighbours
-// (2/16, 4/16, 1/16), truncated toward zero and clamped to 0..255. The source keeps the
-// diffused colours: a 24-bit source in its own rows (it is replaced afterwards anyway), a
-// palette source as the nearest entries of its own palette (kept here as index rows).
+// (2/16, 4/16, 1/16), truncated toward zero and clamped to 0..255. The diffused colours are
+// kept in copies of the current and the next source row; a palette source keeps them as the
+// nearest entries of its own palette.
 class Diffuser {
   public:
     Diffuser(CRaster& image, CRaster& result)
@@ -112,13 +112,12 @@ class Diffuser {
     }
 
     bool BeginRow(uint32_t y) {
-        if (image.GetEscape()) return false;
         image.SetProgress(static_cast<int32_t>(uint64_t{y} * 100 / height));
-        return true;
+        return !image.GetEscape();
     }
 
     // A 24-bit source: its rows are worked on as (blue, green, red) lanes of 16-bit integers,
-    // the current row and the next one, each addition clamped as it is made.
+    // each addition clamped as it is made.
     using Lanes = int16_t __attribute__((vector_size(16)));
 
     static Lanes Clamp(Lanes v) {
@@ -210,6 +209,7 @@ class Diffuser {
     PaletteLookup targetLookup;
     std::vector<uint8_t> indices;
 };
+
 }  // namespace
 
 bool CRaster::IncreaseBpp(uint32_t bits) {
