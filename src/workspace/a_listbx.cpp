@@ -15,6 +15,11 @@ CAListbx::CAListbx(QWidget* parent, bool useTabStops)
     connect(model(), &QAbstractItemModel::modelReset, this, [this] { SetHorizontalExtent(0); });
 }
 
+// The rows go away after this part of the object: their removal is no longer measured.
+CAListbx::~CAListbx() {
+    model()->disconnect(this);
+}
+
 int CAListbx::AddString(const QString& text) {
     addItem(text);
     return count() - 1;

@@ -14,6 +14,7 @@ class CAListbx : public QListWidget {
     static constexpr int kError = -1;
 
     explicit CAListbx(QWidget* parent = nullptr, bool useTabStops = false);
+    ~CAListbx() override;
 
     // Appends a line; returns its index.
     int AddString(const QString& text);
