@@ -946,15 +946,12 @@ const char* Render(const std::vector<uint8_t>& bytes, const Layout& layout, QPoi
     if (error) return error;
     const int width = size.width(), height = size.height();
     if (!image.Create(width, height, 24, kTypeWmf)) return kErrMemory;
-    for (int y = 0; y < height; ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(canvasImage.constScanLine(y));
-        uint8_t* out = image.GetBits(height - 1 - y);
-        for (int x = 0; x < width; ++x) {
-            out[3 * x] = static_cast<uint8_t>(qBlue(in[x]));
-            out[3 * x + 1] = static_cast<uint8_t>(qGreen(in[x]));
-            out[3 * x + 2] = static_cast<uint8_t>(qRed(in[x]));
-        }
-    }
+    // Blue, green, red bytes as the image keeps them; rows turned bottom-up.
+    const QImage rows = canvasImage.convertToFormat(QImage::Format_BGR888);
+    if (rows.isNull()) return kErrMemory;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.GetBits(height - 1 - y), rows.constScanLine(y),
+                    static_cast<size_t>(width) * 3);
     image.SetXDPI(static_cast<int32_t>(dpi.x()));
     image.SetYDPI(static_cast<int32_t>(dpi.y()));
     return nullptr;
