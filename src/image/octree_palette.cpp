@@ -4,14 +4,16 @@
 
 namespace {
 constexpr uint32_t kCacheBits = 14;
+constexpr size_t kBlockNodes = 1024;
 }  // namespace
 
 struct OctreePalette::Node {
     bool leaf = false;
+    uint64_t serial = 0;
     uint32_t pixelCount = 0;
     // Sums of the colours that reached this leaf (64 bits: a big image overflows 32).
     uint64_t red = 0, green = 0, blue = 0;
-    std::unique_ptr<Node> child[8];
+    Node* child[8] = {};
     Node* nextReducible = nullptr;
 };
 
@@ -23,7 +25,14 @@ OctreePalette::OctreePalette(uint32_t maxColors, uint32_t colorBits)
 OctreePalette::~OctreePalette() = default;
 
 OctreePalette::Node* OctreePalette::MakeNode(uint32_t level) {
-    auto* node = new Node;
+    if (freeNodes.empty()) {
+        blocks.emplace_back(new Node[kBlockNodes]);
+        for (size_t i = kBlockNodes; i-- > 0;) freeNodes.push_back(&blocks.back()[i]);
+    }
+    Node* node = freeNodes.back();
+    freeNodes.pop_back();
+    *node = Node{};
+    node->serial = nextSerial++;
     if (level == resolution) {
         node->leaf = true;
         ++leafCount;
@@ -34,11 +43,18 @@ OctreePalette::Node* OctreePalette::MakeNode(uint32_t level) {
     return node;
 }
 
+void OctreePalette::FreeNode(Node* node) {
+    for (Node* child : node->child)
+        if (child) FreeNode(child);
+    *node = Node{};
+    freeNodes.push_back(node);
+}
+
 OctreePalette::Node* OctreePalette::AddColor(uint8_t red, uint8_t green, uint8_t blue) {
-    std::unique_ptr<Node>* slot = &root;
+    Node** slot = &root;
     for (uint32_t level = 0;; ++level) {
-        if (!*slot) slot->reset(MakeNode(level));
-        Node* node = slot->get();
+        if (!*slot) *slot = MakeNode(level);
+        Node* node = *slot;
         if (node->leaf) {
             ++node->pixelCount;
             node->red += red;
@@ -62,13 +78,14 @@ bool OctreePalette::Reduce() {
     reducible[level] = node->nextReducible;
     uint64_t red = 0, green = 0, blue = 0;
     uint32_t children = 0;
-    for (auto& child : node->child) {
+    for (Node*& child : node->child) {
         if (!child) continue;
         node->pixelCount += child->pixelCount;
         red += child->red;
         green += child->green;
         blue += child->blue;
-        child.reset();
+        FreeNode(child);
+        child = nullptr;
         ++children;
     }
     node->red = red;
@@ -76,7 +93,6 @@ bool OctreePalette::Reduce() {
     node->blue = blue;
     node->leaf = true;
     leafCount -= children - 1;
-    ++generation;
     return true;
 }
 
@@ -127,7 +143,7 @@ bool OctreePalette::AddImageColors(const uint8_t* dib, size_t size) {
             // looks at.
             const uint32_t key = (((uint32_t{r} << 16) | (uint32_t{g} << 8) | b) & pathBits) + 1;
             CacheSlot& slot = cache[(key * 2654435761u) >> (32 - kCacheBits) & cacheMask];
-            if (slot.key == key && slot.generation == generation) {
+            if (slot.key == key && slot.leaf->serial == slot.serial) {
                 ++slot.leaf->pixelCount;
                 slot.leaf->red += r;
                 slot.leaf->green += g;
@@ -135,10 +151,10 @@ bool OctreePalette::AddImageColors(const uint8_t* dib, size_t size) {
                 continue;
             }
             Node* leaf = AddColor(r, g, b);
-            const uint32_t before = generation;
             while (leafCount > maxColors)
                 if (!Reduce()) break;
-            if (generation == before) slot = {key, generation, leaf};
+            // A reduction may have merged the leaf into its parent, which then takes the colour.
+            if (leaf->serial) slot = {key, leaf->serial, leaf};
         }
     }
     return true;
@@ -167,8 +183,8 @@ void OctreePalette::WritePalette(RGBQUAD* palette) const {
             c.rgbReserved = 0;
             return;
         }
-        for (const auto& child : node->child)
-            if (child) self(child.get(), self);
+        for (const Node* child : node->child)
+            if (child) self(child, self);
     };
-    walk(root.get(), walk);
+    walk(root, walk);
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "image/dib_types.h"
 
@@ -32,19 +33,24 @@ class OctreePalette {
 
     Node* AddColor(uint8_t red, uint8_t green, uint8_t blue);
     Node* MakeNode(uint32_t level);
+    void FreeNode(Node* node);
     bool Reduce();
 
-    std::unique_ptr<Node> root;
+    Node* root = nullptr;
     uint32_t leafCount = 0;
     uint32_t maxColors;
     uint32_t resolution;
     Node* reducible[kMaxLevels] = {};
-    // Leaves of recently added colours; valid while no reduction happened since.
+    // Nodes live in blocks owned here and freed with the builder; a freed node goes back to
+    // the free list with serial 0, a new one gets the next serial.
+    std::vector<std::unique_ptr<Node[]>> blocks;
+    std::vector<Node*> freeNodes;
+    uint64_t nextSerial = 1;
+    // Leaves of recently added colours, valid while the leaf keeps its serial.
     struct CacheSlot {
-        uint32_t key = 0;  // colour + 1
-        uint32_t generation = 0;
+        uint32_t key = 0;  // path bits of the colour + 1
+        uint64_t serial = 0;
         Node* leaf = nullptr;
     };
     std::unique_ptr<CacheSlot[]> cache;
-    uint32_t generation = 1;
 };
