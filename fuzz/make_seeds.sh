@@ -17,6 +17,12 @@ $im "$src/rose.png" "$c/gif/rose.gif"
 $im "$src/rose.png" -interlace GIF "$c/gif/interlaced.gif"
 $im -delay 10 "$src/rose.png" "$src/grad.png" -loop 0 "$c/gif/anim.gif"
 $im -size 8x6 xc:none -fill red -draw 'rectangle 1,1 4,3' "$c/gif/transparent.gif"
+# Our own 24-bit GIF: a picture cut into tiles with their own colour tables.
+tool="${QUILLET_TOOL:-$here/../build/src/cli/quillet-tool}"
+if [ -x "$tool" ]; then
+  $im rose: -resize 40x30! "$src/rose40.png"
+  "$tool" convert "$src/rose40.png" "$c/gif/tiles24.gif"
+fi
 $im "$src/rose.png" -quality 80 "$c/jpeg/rose.jpg"
 $im "$src/rose.png" -colorspace Gray "$c/jpeg/grey.jpg"
 $im "$src/rose.png" "$c/png/rose.png"
