@@ -393,12 +393,7 @@ bool CRaster::Crop(int32_t left, int32_t top, int32_t right, int32_t bottom, CRa
             PackRow(indices.data(), newWidth, bpp, out);
         }
     }
-    // The alpha plane is cut to the same rectangle.
-    if (alpha && result.AlphaCreate()) {
-        for (uint32_t y = 0; y < newHeight; ++y)
-            std::memcpy(result.AlphaGetBits() + size_t{y} * newWidth,
-                        alpha + size_t{startY + y} * GetWidth() + left, newWidth);
-    }
+    // The alpha plane and the selection are not carried.
     FinishResult(*this, result, destination && destination != this ? *destination : *this);
     return true;
 }

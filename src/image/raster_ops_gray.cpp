@@ -70,8 +70,7 @@ bool CRaster::GrayScale() {
     if (!StartResult(*this, result, width, height, 8)) return false;
     result.SetGrayPalette();
     result.SetTransIndex(newTrans);
-    result.AlphaCopy(*this);
-    result.AlphaPaletteEnable(false);
+    result.AlphaPaletteEnable(false);  // 1 and 4 bits: the alpha plane is not carried
     const uint32_t bpp = GetBpp();
     ParallelRows(height, width, [&](uint32_t begin, uint32_t end) {
         for (uint32_t y = begin; y < end; ++y) {

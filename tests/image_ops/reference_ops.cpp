@@ -75,9 +75,8 @@ CRaster GrayScale(const CRaster& in) {
         src.AlphaPaletteEnable(false);
         return src;
     }
-    CRaster r = NewLike(src, w, h, 8);
+    CRaster r = NewLike(src, w, h, 8);  // 1 and 4 bits: the alpha plane is not carried
     r.SetGrayPalette();
-    r.AlphaCopy(src);
     r.AlphaPaletteEnable(false);
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) r.SetPixelIndex(x, y, pal[src.GetPixelIndex(x, y)].rgbBlue);
@@ -334,13 +333,9 @@ CRaster Crop(const CRaster& src, int32_t left, int32_t top, int32_t right, int32
     if (startY > endY) std::swap(startY, endY);
     CRaster r = NewLike(src, right - left, endY - startY, src.GetBpp());
     CopyPalette(src, r);
-    if (src.AlphaIsValid()) r.AlphaCreate();
-    for (int32_t y = 0; y < endY - startY; ++y) {
-        for (int32_t x = 0; x < right - left; ++x) {
-            MovePixel(src, left + x, startY + y, r, x, y);
-            r.AlphaSet(x, y, src.AlphaGet(left + x, startY + y));
-        }
-    }
+    // The alpha plane and the selection are not carried.
+    for (int32_t y = 0; y < endY - startY; ++y)
+        for (int32_t x = 0; x < right - left; ++x) MovePixel(src, left + x, startY + y, r, x, y);
     return r;
 }
 
