@@ -91,14 +91,14 @@ CControlPanel::~CControlPanel() = default;
 
 void CControlPanel::CreateButtons() {
     for (int i = 0; i < kButtonCount; ++i) {
-        const PanelButton& spec = kButtons[i];
+        const PanelButton& entry = kButtons[i];
         auto* button = new CHoverButton(this);
-        button->setObjectName(QString("id%1").arg(spec.id));
-        button->setGeometry(platform::DialogUnitsToPixels(spec.units, font()));
-        button->SetStripBitmap(spec.strip);
-        button->SetTip(spec.tip, true);
+        button->setObjectName(QString("id%1").arg(entry.id));
+        button->setGeometry(platform::DialogUnitsToPixels(entry.units, font()));
+        button->SetStripBitmap(entry.strip);
+        button->SetTip(entry.tip, true);
         button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, [this, id = spec.id] { onCommand(id); });
+        connect(button, &QPushButton::clicked, this, [this, id = entry.id] { onCommand(id); });
         buttons_[i] = button;
     }
 }

@@ -214,7 +214,7 @@ TEST_F(Interop, PagesOfOurTiffAndTheirs) {
         page.SetFrame(frame);
         ASSERT_TRUE(page.Load(Path("theirs.tif").c_str(), kTypeTiff)) << page.GetLastError();
         EXPECT_EQ(page.GetFrameCount(), 3);
-        const std::string spec = Path("theirs.tif") + "[" + std::to_string(frame) + "]";
-        EXPECT_TRUE(SameAsTheirs(page, TheirRgba(spec, Path("t.raw")), 0, frame == 1)) << frame;
+        const std::string pageName = Path("theirs.tif") + "[" + std::to_string(frame) + "]";
+        EXPECT_TRUE(SameAsTheirs(page, TheirRgba(pageName, Path("t.raw")), 0, frame == 1)) << frame;
     }
 }
