@@ -61,7 +61,7 @@ int32_t Decode(std::vector<uint8_t>& bytes, int32_t frame) {
     volatile uint32_t sink = Touch(image);
     (void)sink;
     // Writing back is exercised on pictures of a sensible size, which keeps the runs quick.
-    if (kType == kTypeWmf || uint64_t{image.GetWidth()} * image.GetHeight() > (1u << 20))
+    if (kType == kTypeWmf || uint64_t{image.GetWidth()} * image.GetHeight() > (1u << 16))
         return image.GetFrameCount();
     uint8_t* encoded = nullptr;
     int32_t size = 0;
