@@ -78,8 +78,7 @@ CControlPanel::CControlPanel(CMW* owner) : CSkinnedDialog(nullptr), owner_(owner
     setObjectName(QString("id%1").arg(kDialogId));
     setWindowTitle("Quillet");
     LoadSkin(kSkinId);
-    resize(skin().isNull() ? platform::DialogUnitsToPixels(QSize(161, 102), font())
-                           : skin().size());
+    resize(skin().isNull() ? platform::SkinUnitsToPixels(QSize(161, 102)) : skin().size());
     RecordPanelRect();
     PlaceAtCorner();
     preview_ = std::make_unique<CCapturePreviewDlg>(this);
@@ -94,7 +93,7 @@ void CControlPanel::CreateButtons() {
         const PanelButton& entry = kButtons[i];
         auto* button = new CHoverButton(this);
         button->setObjectName(QString("id%1").arg(entry.id));
-        button->setGeometry(platform::DialogUnitsToPixels(entry.units, font()));
+        button->setGeometry(platform::SkinUnitsToPixels(entry.units));
         button->SetStripBitmap(entry.strip);
         button->SetTip(entry.tip, true);
         button->setAutoDefault(false);
