@@ -1,24 +1,19 @@
-// quillet-tool convert and info: the image library on files, type ids from the extensions.
+// quillet-tool convert and info: the image library on files, type ids from the extensions
+// (or --type for a file whose extension names no format).
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "cli/command_registry.h"
+#include "cli/file_types.h"
 #include "image/codecs.h"
 #include "image/raster.h"
 
 namespace {
 
-bool TypeOf(const std::string& path, uint32_t& type) {
-    const int found = RasterTypeFromPath(path);
-    if (found < 0) {
-        std::fprintf(stderr, "not an image file name: %s\n", path.c_str());
-        return false;
-    }
-    type = static_cast<uint32_t>(found);
-    return true;
-}
+constexpr const char* kConvertUsage = "convert IN OUT [--frame N] [--quality Q] [--type NAME]";
+constexpr const char* kInfoUsage = "info FILE [--frame N] [--type NAME]";
 
 int Fail(const CRaster& image, const char* fallback, const std::string& path) {
     if (*image.GetLastError())
@@ -31,11 +26,12 @@ int Fail(const CRaster& image, const char* fallback, const std::string& path) {
 int Convert(cli::Arguments args) {
     int frame = 0;
     int quality = -1;
+    std::string typeName;
     if (!cli::TakeIntOption(args, "--frame", frame) ||
-        !cli::TakeIntOption(args, "--quality", quality))
+        !cli::TakeIntOption(args, "--quality", quality) || !cli::TakeTypeOption(args, typeName))
         return 2;
     if (args.size() != 2) {
-        std::fprintf(stderr, "usage: quillet-tool convert IN OUT [--frame N] [--quality Q]\n");
+        std::fprintf(stderr, "usage: quillet-tool %s\n", kConvertUsage);
         return 2;
     }
     if (quality != -1 && (quality < 0 || quality > 100)) {
@@ -43,7 +39,8 @@ int Convert(cli::Arguments args) {
         return 2;
     }
     uint32_t inType = 0, outType = 0;
-    if (!TypeOf(args[0], inType) || !TypeOf(args[1], outType)) return 2;
+    if (!cli::FileType(args[0], typeName, inType) || !cli::FileType(args[1], typeName, outType))
+        return 2;
 
     CRaster image(inType);
     image.SetFrame(frame);
@@ -56,13 +53,15 @@ int Convert(cli::Arguments args) {
 
 int Info(cli::Arguments args) {
     int frame = 0;
-    if (!cli::TakeIntOption(args, "--frame", frame)) return 2;
+    std::string typeName;
+    if (!cli::TakeIntOption(args, "--frame", frame) || !cli::TakeTypeOption(args, typeName))
+        return 2;
     if (args.size() != 1) {
-        std::fprintf(stderr, "usage: quillet-tool info FILE [--frame N]\n");
+        std::fprintf(stderr, "usage: quillet-tool %s\n", kInfoUsage);
         return 2;
     }
     uint32_t type = 0;
-    if (!TypeOf(args[0], type)) return 2;
+    if (!cli::FileType(args[0], typeName, type)) return 2;
     CRaster image(type);
     image.SetFrame(frame);
     if (!image.Load(args[0].c_str(), type)) return Fail(image, "cannot read", args[0]);
@@ -73,8 +72,7 @@ int Info(cli::Arguments args) {
     return 0;
 }
 
-const bool registered =
-    cli::RegisterCommand({"convert", "convert IN OUT [--frame N] [--quality Q]", Convert}) &&
-    cli::RegisterCommand({"info", "info FILE [--frame N]", Info});
+const bool registered = cli::RegisterCommand({"convert", kConvertUsage, Convert}) &&
+                        cli::RegisterCommand({"info", kInfoUsage, Info});
 
 }  // namespace

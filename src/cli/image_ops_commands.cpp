@@ -1,5 +1,5 @@
 // quillet-tool image operations: `quillet-tool OPERATION IN OUT [VALUES...] [FLAGS...]`, one
-// operation per call, the file types taken from the extensions.
+// operation per call, the file types taken from the extensions (or --type NAME).
 
 #include <algorithm>
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/command_registry.h"
+#include "cli/file_types.h"
 #include "image/octree_palette.h"
 #include "image/raster.h"
 
@@ -30,16 +31,6 @@ struct Operation {
     std::function<bool(CRaster&, const Values&)> apply;
 };
 
-bool TypeOf(const std::string& path, uint32_t& type) {
-    const int found = RasterTypeFromPath(path);
-    if (found < 0) {
-        std::fprintf(stderr, "not an image file name: %s\n", path.c_str());
-        return false;
-    }
-    type = static_cast<uint32_t>(found);
-    return true;
-}
-
 bool Check(bool done, const char* message) {
     if (!done) std::fprintf(stderr, "%s\n", message);
     return done;
@@ -53,6 +44,8 @@ std::string Usage(const Operation& op) {
 
 int Run(const Operation& op, cli::Arguments args) {
     Values values;
+    std::string typeName;
+    if (!cli::TakeTypeOption(args, typeName)) return 2;
     for (const char* flag : op.flags)
         if (cli::TakeFlag(args, flag)) values.flags.push_back(flag);
     if (args.size() != 2 + op.numberCount) {
@@ -63,7 +56,8 @@ int Run(const Operation& op, cli::Arguments args) {
     for (size_t i = 0; i < op.numberCount; ++i)
         if (!cli::ParseInt(args[2 + i], values.numbers[i])) return 2;
     uint32_t inType = 0, outType = 0;
-    if (!TypeOf(args[0], inType) || !TypeOf(args[1], outType)) return 2;
+    if (!cli::FileType(args[0], typeName, inType) || !cli::FileType(args[1], typeName, outType))
+        return 2;
 
     CRaster image(inType);
     if (!image.Load(args[0].c_str(), inType)) {

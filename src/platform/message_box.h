@@ -29,6 +29,15 @@ int ShowMessage(const std::string& text, const std::string& caption,
 using MessageBoxRecorder = std::function<int(const MessageBoxCall&)>;
 void SetMessageBoxRecorder(MessageBoxRecorder recorder);
 
+// How the running program shows a box: `show` returns the answer, or 0 when it cannot show one
+// (then the text goes to stderr). The Qt platform layer installs QMessageBox here; quillet-tool,
+// which links no Qt, keeps stderr.
+struct MessagePresenter {
+    std::function<int(const MessageBoxCall&)> show;
+    std::function<void()> beep;
+};
+void SetMessagePresenter(MessagePresenter presenter);
+
 // The system's warning sound.
 void Beep();
 

@@ -80,10 +80,57 @@ TEST_F(ImageCommands, FailuresSayWhy) {
     out = Tool("info " + Path("junk.png"));
     EXPECT_EQ(out.status, 1);
     EXPECT_FALSE(out.output.empty());
-    EXPECT_NE(Tool("convert " + Path("p.bmp") + " " + Path("p.wbmp")).status, 0);
     EXPECT_NE(Tool("convert " + Path("p.bmp")).status, 0);
     EXPECT_NE(Tool("convert " + Path("p.bmp") + " " + Path("q.png") + " --quality 101").status, 0);
     EXPECT_EQ(Tool("info " + Path("gone.bmp")).status, 1);
+}
+
+// The formats beyond the workspace's extensions: WBMP both ways, metafiles read only, and a
+// file whose extension says nothing named with --type.
+TEST_F(ImageCommands, EveryFormatOfTheLibrary) {
+    CRaster mono = MakePattern(12, 7, 1);
+    mono.SetPaletteIndex(0, 0, 0, 0);
+    mono.SetPaletteIndex(1, 255, 255, 255);
+    ASSERT_TRUE(mono.Save(Path("m.bmp").c_str(), kTypeBmp));
+    ASSERT_EQ(Tool("convert " + Path("m.bmp") + " " + Path("m.wbmp")).status, 0);
+    CRaster back(Path("m.wbmp").c_str(), kTypeWbmp);
+    EXPECT_TRUE(SamePixels(back, mono));
+    std::rename(Path("m.wbmp").c_str(), Path("m.data").c_str());
+    EXPECT_EQ(Tool("info " + Path("m.data")).status, 2);
+    EXPECT_EQ(
+        Tool("info " + Path("m.data") + " --type WBMP").output.rfind("width: 12\nheight: 7\n", 0),
+        0u);
+    EXPECT_EQ(Tool("convert " + Path("m.data") + " " + Path("m.out") + " --type bmp").status, 1);
+    EXPECT_EQ(Tool("info " + Path("m.data") + " --type xyz").status, 2);
+
+    // An enhanced metafile of 8 x 6 pixels with no drawing records: header, end of file.
+    std::vector<uint32_t> emf = {1,       108, 0, 0,  7, 5, 0, 0,   211, 158, 0x464D4520,
+                                 0x10000, 128, 2, 16, 0, 0, 0, 960, 960, 254, 254};
+    emf.resize(27);
+    emf.insert(emf.end(), {14, 20, 0, 0, 20});
+    std::FILE* file = std::fopen(Path("t.emf").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(emf.data(), 4, emf.size(), file);  // little-endian words on this machine
+    std::fclose(file);
+    const Outcome info = Tool("info " + Path("t.emf"));
+    EXPECT_EQ(info.output.rfind("width: 8\nheight: 6\nbits: 24\ntype: 9 (WMF)\n", 0), 0u)
+        << info.output;
+    const Outcome save = Tool("convert " + Path("m.bmp") + " " + Path("m.wmf"));
+    EXPECT_EQ(save.status, 1);
+    EXPECT_EQ(save.output, "Save WMF not supported\n");
+}
+
+// Plain conversions must start fast: the tool loads no Qt library.
+TEST_F(ImageCommands, ToolLinksNoQt) {
+    std::FILE* pipe = popen(("ldd " + std::string(QUILLET_TOOL)).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string libraries;
+    char chunk[512];
+    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        libraries.append(chunk, got);
+    pclose(pipe);
+    EXPECT_NE(libraries.find("libpng"), std::string::npos);
+    EXPECT_EQ(libraries.find("libQt"), std::string::npos) << libraries;
 }
 
 #endif  // QUILLET_TOOL

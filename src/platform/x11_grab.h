@@ -1,0 +1,23 @@
+#pragma once
+
+// Reading the root window's pixels without Qt: the core of the screen grab, shared by the
+// program (through screen_grab.h) and quillet-tool.
+
+#include <cstdint>
+#include <functional>
+
+using Display = struct _XDisplay;
+
+namespace platform {
+
+// Receives row `y` (0 at the top) of a grab as 0xFFRRGGBB pixels, `width` of them.
+using GrabRowSink = std::function<void(int y, const uint32_t* row)>;
+
+// The size of the default screen, false without a display.
+bool RootSize(Display* display, int& width, int& height);
+
+// Reads the area of the root window (already clipped to the screen) and hands each row to
+// `sink`, top to bottom; shared memory when the server offers it. False when nothing was read.
+bool ReadRootArea(Display* display, int x, int y, int width, int height, const GrabRowSink& sink);
+
+}  // namespace platform
