@@ -116,3 +116,10 @@ inline constexpr int kCmdSystemIcons = 32815;
 inline constexpr int kCmdExtractIcon = 32816;
 inline constexpr int kCmdPickTest = 32817;
 }  // namespace ids
+
+// --- Window inspector ------------------------------------------------------------------------
+namespace ids {
+inline constexpr int kInspectorDialog = 193;
+inline constexpr int kInspectorRows = 1056;   // list view: "Attribute" and "Value"
+inline constexpr int kInspectorClass = 1057;  // combo box of class names
+}  // namespace ids
