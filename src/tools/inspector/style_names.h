@@ -72,6 +72,7 @@ inline constexpr int HTTOPRIGHT = 14;
 inline constexpr int HTBOTTOM = 15;
 inline constexpr int HTBOTTOMLEFT = 16;
 inline constexpr int HTBOTTOMRIGHT = 17;
+inline constexpr int HTBORDER = 18;
 
 bool Applies(const StyleName& entry, std::uint32_t style);
 

@@ -167,7 +167,7 @@ std::optional<WindowFacts> CollectWindowFacts(platform::XWindow window) {
 int HitTestCode(QPoint point, const QRect& windowRect, const QRect& clientRect, bool framed) {
     if (clientRect.contains(point)) return HTCLIENT;
     if (!windowRect.contains(point)) return HTNOWHERE;
-    if (!framed) return 18;  // HTBORDER: the X border of a window
+    if (!framed) return HTBORDER;  // the X border around an unframed window
     const int fl = windowRect.left(), ft = windowRect.top();
     const int fr = fl + windowRect.width(), fb = ft + windowRect.height();
     const int cl = clientRect.left(), ct = clientRect.top();

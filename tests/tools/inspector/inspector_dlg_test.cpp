@@ -18,6 +18,7 @@
 
 #include <cstring>
 #include <set>
+#include <string>
 
 namespace {
 
@@ -227,8 +228,11 @@ TEST_F(InspectorTest, FramedTopLevelAndItsNativeChild) {
 }
 
 TEST_F(InspectorTest, TransientDialogAndOverrideRedirectMenu) {
-    const Window owner =
-        client.Create(QRect(60, 80, 400, 300), {.wmClass = "owner\0Owner", .name = "Owner"});
+    // Texts are read into 256 characters, class names into 28.
+    const std::string longName(300, 'n');
+    const Window owner = client.Create(
+        QRect(60, 80, 400, 300),
+        {.wmClass = "owner\0OwnerWithAClassNameLongerThanItsBuffer", .name = longName.c_str()});
     ASSERT_TRUE(client.WaitFramed(owner));
     const Window dialog = client.Create(
         QRect(160, 180, 200, 120),
@@ -239,7 +243,8 @@ TEST_F(InspectorTest, TransientDialogAndOverrideRedirectMenu) {
     EXPECT_EQ(Value(kClassRow), "Dialog Box (#32770)");
     EXPECT_EQ(classes()->currentText(), "Dialog Box (#32770)");
     EXPECT_EQ(Value(kParentRow), Hex(owner));
-    EXPECT_EQ(Value(kParentClassRow), "Owner");
+    EXPECT_EQ(Value(kParentClassRow), "OwnerWithAClassNameLongerTha");
+    EXPECT_EQ(Value(kParentCaptionRow), QString(255, 'n'));
     EXPECT_EQ(Value(kTopLevelRow), "");
 
     const Window menu =
@@ -305,6 +310,10 @@ TEST_F(InspectorTest, UnchangedWindowRewritesNoRow) {
 }
 
 TEST_F(InspectorTest, PlacedAtTheTopRightCornerWithItsRows) {
+    InspectAt(QPoint(0, 500));  // nothing there but the root
+    EXPECT_EQ(Value(kHandleRow), Hex(platform::RootWindowId()));
+    EXPECT_EQ(classes()->currentText(), "Desktop (#32769)");
+
     ASSERT_EQ(rows()->topLevelItemCount(), inspector::kRowCount);
     EXPECT_EQ(rows()->topLevelItem(0)->text(0), "Class Name");
     EXPECT_EQ(rows()->topLevelItem(1)->data(0, Qt::UserRole).toInt(), -1);
