@@ -11,13 +11,15 @@
 #include "platform/fixed_path.h"
 #include "platform/message_box.h"
 #include "platform/path_separator.h"
+#include "platform/replacing_file.h"
 
 #include <QDir>
 #include <QLockFile>
 #include <QStandardPaths>
 
 #include <cstdio>
-#include <unistd.h>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 constexpr const char* kTitle = "Quillet";
@@ -43,6 +45,8 @@ bool CQuilletApp::InitInstance() {
     // The command line is ignored: no file named on it is opened.
     if (!AcquireSingleInstance()) return false;
 
+    // Everything lives under the working folder: without it nothing may be written anywhere.
+    if (!BuildFolderPaths()) return false;
     setApplicationName(profile::kApplication);
     setOrganizationName(profile::kOrganisation);
     recentFiles.Load();
@@ -50,18 +54,7 @@ bool CQuilletApp::InitInstance() {
 
     quitting = expertMode = sessionUsed = sessionLoaded = captureCounter = 0;
 
-    settings = SettingsRecord{};
-    BuildFolderPaths();
-    SetSessionPaths(0);
-    SetTextField(settings.fileExtension, ".bmp");
-    SetTextField(settings.filePrefix, "IMG");
-
-    LoadOrCreateSettings();
-    SetSessionPaths(settings.sessionNumber);
-    SetTextField(settings.defaultSaveDir, sessionFolder);
-    WriteSettings(SettingsPath(), settings);  // a failed write leaves the record in memory only
-
-    if (settings.expertMode != 0) expertMode = 1;
+    LoadSettings();
     ApplyDialogColours();
 
     documentCounter = documentCount = 0;
@@ -100,14 +93,33 @@ bool CQuilletApp::AcquireSingleInstance() {
     return false;
 }
 
-void CQuilletApp::BuildFolderPaths() {
-    char cwd[platform::kMaxPath] = "";
-    if (!getcwd(cwd, sizeof cwd)) cwd[0] = '\0';
-    baseFolder = platform::FormatFixed("%s%c", cwd, kSep);
-    cacheFolder = platform::FormatFixed("%s%ccache%c", cwd, kSep, kSep);
-    cacheThumbnailsFolder = platform::FormatFixed("%s%ccache%cthumbnails%c", cwd, kSep, kSep, kSep);
-    binFolder = platform::FormatFixed("%s%cbin%c", cwd, kSep, kSep);
-    binThumbnailsFolder = platform::FormatFixed("%s%cbin%cthumbnails%c", cwd, kSep, kSep, kSep);
+bool CQuilletApp::BuildFolderPaths() {
+    std::error_code error;
+    const std::string cwd = std::filesystem::current_path(error).string();
+    if (error || cwd.empty()) {
+        platform::ShowMessage("Quillet cannot tell which folder it was started from (" +
+                                  error.message() + "), so it has nowhere to keep its files.",
+                              kTitle, platform::MessageIcon::Error);
+        return false;
+    }
+    // The folder's paths are cut in the fixed buffers beyond this length: refused, not cut.
+    if (cwd.size() > static_cast<std::size_t>(platform::kMaxBaseFolderLength)) {
+        platform::ShowMessage(
+            "The folder Quillet was started from has a path of " + std::to_string(cwd.size()) +
+                " characters; Quillet keeps its files under it and needs one of at most " +
+                std::to_string(platform::kMaxBaseFolderLength) +
+                ". Start Quillet from a folder with a shorter path.",
+            kTitle, platform::MessageIcon::Error);
+        return false;
+    }
+    const char* base = cwd.c_str();
+    baseFolder = platform::FormatFixed("%s%c", base, kSep);
+    cacheFolder = platform::FormatFixed("%s%ccache%c", base, kSep, kSep);
+    cacheThumbnailsFolder =
+        platform::FormatFixed("%s%ccache%cthumbnails%c", base, kSep, kSep, kSep);
+    binFolder = platform::FormatFixed("%s%cbin%c", base, kSep, kSep);
+    binThumbnailsFolder = platform::FormatFixed("%s%cbin%cthumbnails%c", base, kSep, kSep, kSep);
+    return true;
 }
 
 void CQuilletApp::SetSessionPaths(int sessionNumber) {
@@ -119,10 +131,28 @@ void CQuilletApp::SetSessionPaths(int sessionNumber) {
         platform::FormatFixed("%ssession%d%chtml%c", bin, sessionNumber, kSep, kSep);
 }
 
+void CQuilletApp::LoadSettings() {
+    settings = SettingsRecord{};
+    SetSessionPaths(0);
+    SetTextField(settings.fileExtension, ".bmp");
+    SetTextField(settings.filePrefix, "IMG");
+
+    LoadOrCreateSettings();
+    SetSessionPaths(settings.sessionNumber);
+    SetTextField(settings.defaultSaveDir, sessionFolder);
+    // A failed write leaves the record in memory only.
+    const bool saved = settingsReadOnly == 0 && WriteSettings(SettingsPath(), settings);
+    ReportUnsavedOptions(saved);
+
+    if (settings.expertMode != 0) expertMode = 1;
+}
+
 void CQuilletApp::LoadOrCreateSettings() {
     const bool existed = ReadSettings(SettingsPath(), settings);
+    settingsReadOnly = platform::ExistsButIsNotWritable(SettingsPath()) ? 1 : 0;
+    mailSettingsReadOnly = platform::ExistsButIsNotWritable(MailSettingsPath()) ? 1 : 0;
     if (existed) {
-        settings.sessionNumber += 1;
+        settings.sessionNumber = NextSessionNumber(settings.sessionNumber);
     } else {
         WriteSettings(SettingsPath(), settings);
     }
@@ -132,6 +162,18 @@ void CQuilletApp::LoadOrCreateSettings() {
          {&cacheFolder, &binFolder, &binThumbnailsFolder, &cacheThumbnailsFolder}) {
         platform::MakeFolder(*folder);
     }
+}
+
+void CQuilletApp::ReportUnsavedOptions(bool settingsSaved) {
+    std::string files;
+    if (!settingsSaved) files = "quillet.ini";
+    if (mailSettingsReadOnly != 0)
+        files += files.empty() ? "quilletemail.ini" : " and quilletemail.ini";
+    if (files.empty()) return;
+    platform::ShowMessage("Quillet cannot write " + files + " in " + baseFolder +
+                              ": the options are used as they are, but changes to them "
+                              "cannot be saved.",
+                          kTitle, platform::MessageIcon::Warning);
 }
 
 void CQuilletApp::ApplyDialogColours() {

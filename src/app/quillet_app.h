@@ -60,10 +60,14 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     int captureCounter = 0;
     int documentCounter = 0;
     int documentCount = 0;
-    QImage frozenScreen;  // the last full-screen snapshot
-    std::string currentImagePath;      // names of the capture being made
+    QImage frozenScreen;           // the last full-screen snapshot
+    std::string currentImagePath;  // names of the capture being made
     std::string currentThumbnailPath;
     int captureExists = 0;  // set by every capture added to the preview's table
+    // Set at start for a settings file that exists but cannot be written: the run uses its
+    // values and nothing replaces it.
+    int settingsReadOnly = 0;
+    int mailSettingsReadOnly = 0;
 
     // Shared by the panel, the capture preview and its two lists.
     int previewHidden = 1;
@@ -89,11 +93,18 @@ class CQuilletApp : public QApplication, public CCommandTarget {
 
     // Builds the three session paths for a session number.
     void SetSessionPaths(int sessionNumber);
+    // Start-up's settings steps, with the folders already built: defaults, the settings file
+    // read and advanced, the session paths, the file rewritten, the expert mode flag. Tells the
+    // user once when the options cannot be saved.
+    void LoadSettings();
+    // The base, cache and bin folders from the working folder; false (after telling the user)
+    // when it cannot be named or is too long for the path buffers.
+    bool BuildFolderPaths();
 
   private:
     bool AcquireSingleInstance();
-    void BuildFolderPaths();
     void LoadOrCreateSettings();
+    void ReportUnsavedOptions(bool settingsSaved);
     void ApplyDialogColours();
     bool CreateMainFrame();
     bool InstallTrayIcon();

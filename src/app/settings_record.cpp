@@ -1,10 +1,13 @@
 #include "app/settings_record.h"
 
+#include "platform/replacing_file.h"
+
+#include <sys/stat.h>
+
 #include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -84,8 +87,12 @@ void SettingsRecord::OverlayBytes(const std::uint8_t* data, std::size_t count) {
 }
 
 bool ReadSettings(const std::string& path, SettingsRecord& record) {
-    std::FILE* file = std::fopen(path.c_str(), "r+b");
-    if (!file) return false;
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return false;
+    // A file that exists counts even when it cannot be written, or read: it is never taken
+    // for a missing one and replaced by defaults.
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return true;
     std::uint8_t bytes[SettingsRecord::kSize];
     const std::size_t count = std::fread(bytes, 1, sizeof bytes, file);
     std::fclose(file);
@@ -93,20 +100,27 @@ bool ReadSettings(const std::string& path, SettingsRecord& record) {
     return true;
 }
 
+namespace {
+
+// Replaces the file at `path` with `bytes`, keeping its permission bits; refuses a file that
+// exists but could not have been written in place.
+bool ReplaceSettingsFile(const std::string& path, const void* bytes, std::size_t size) {
+    if (platform::ExistsButIsNotWritable(path)) return false;
+    platform::CReplacingFile file;
+    if (!file.Open(path)) return false;
+    if (std::fwrite(bytes, 1, size, file.file()) != size) return false;
+    return file.Commit(platform::ReplacementPermissions(path));
+}
+
+}  // namespace
+
 bool WriteSettings(const std::string& path, const SettingsRecord& record) {
-    const std::string temporary = path + ".new";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) return false;
     const auto bytes = record.ToBytes();
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    written = std::fflush(file) == 0 && written;
-    written = fsync(fileno(file)) == 0 && written;
-    written = std::fclose(file) == 0 && written;
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceSettingsFile(path, bytes.data(), bytes.size());
+}
+
+int NextSessionNumber(int sessionNumber) {
+    return sessionNumber == INT_MAX ? 0 : sessionNumber + 1;
 }
 
 int ParseTypedNumber(const std::string& text) {
@@ -135,8 +149,6 @@ std::string ReadMailServer(const std::string& path) {
 }
 
 bool WriteMailServer(const std::string& path, const std::string& server) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (!file) return false;
-    const bool written = std::fprintf(file, "%s\n", server.c_str()) >= 0;
-    return std::fclose(file) == 0 && written;
+    const std::string line = server + "\n";
+    return ReplaceSettingsFile(path, line.data(), line.size());
 }

@@ -39,12 +39,16 @@ void SetTextField(char (&field)[N], const std::string& text) {
 }
 
 // Reads the record from the settings file over the values already in `record`.
-// Returns whether the file existed (opened for reading and writing).
+// Returns whether the file exists, even when it cannot be read or written.
 bool ReadSettings(const std::string& path, SettingsRecord& record);
 
 // Writes the record as one 616-byte block. The bytes go to a temporary file in the same folder
-// that then replaces the settings file, so the file is never left half written.
+// that then replaces the settings file, so the file is never left half written; its permission
+// bits stay. A file that exists but could not be written in place is left alone (false).
 bool WriteSettings(const std::string& path, const SettingsRecord& record);
+
+// The session number of the next start: one more, wrapping to 0 past the largest number.
+int NextSessionNumber(int sessionNumber);
 
 // Numbers typed into the option fields: leading blanks skipped, an optional sign, then the digits
 // up to the first non-digit; text without digits gives 0.
@@ -53,4 +57,5 @@ int ParseTypedNumber(const std::string& text);
 // The mail settings file holds the SMTP server: its first whitespace-delimited word (at most 127
 // characters). Empty when the file is missing.
 std::string ReadMailServer(const std::string& path);
+// Rewrites the file as "server\n" under the same rules as WriteSettings.
 bool WriteMailServer(const std::string& path, const std::string& server);

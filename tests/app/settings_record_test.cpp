@@ -1,8 +1,13 @@
 #include "app/settings_record.h"
 
 #include "support/temp_folder.h"
+#include "support/unprivileged.h"
+
+#include <QDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -80,12 +85,58 @@ TEST(SettingsRecord, MissingFileIsReportedAndWriteReplacesWhole) {
     const QByteArray written = folder.Read("quillet.ini");
     ASSERT_EQ(written.size(), 616);
     EXPECT_EQ(written[604], 3);
-    EXPECT_FALSE(folder.Exists("quillet.ini.new")) << "no temporary file is left behind";
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"quillet.ini"})
+        << "no temporary file is left behind";
 }
 
+// The folder can be read but not written: the old file can be neither replaced nor rewritten.
 TEST(SettingsRecord, UnwritableFolderLeavesTheOldFileIntact) {
     TempFolder folder;
-    EXPECT_FALSE(WriteSettings(folder.File("missing/quillet.ini").toStdString(), SettingsRecord{}));
+    SettingsRecord old;
+    old.sessionNumber = 41;
+    const auto bytes = old.ToBytes();
+    const QByteArray oldBytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    folder.Write("quillet.ini", oldBytes);
+    chmod(Path(folder).c_str(), 0644);
+    chmod(folder.path().toLocal8Bit().constData(), 0555);
+    {
+        UnprivilegedScope user;
+        EXPECT_FALSE(WriteSettings(Path(folder), SettingsRecord{}));
+    }
+    chmod(folder.path().toLocal8Bit().constData(), 0700);
+    EXPECT_EQ(folder.Read("quillet.ini"), oldBytes);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"quillet.ini"});
+}
+
+// A file that could not be written in place is never replaced, though its folder would allow it;
+// a writable one keeps its permission bits, and a stale temporary file of a crash goes.
+TEST(SettingsRecord, ReadOnlyFilesAreNeverReplaced) {
+    TempFolder folder;
+    chmod(folder.path().toLocal8Bit().constData(), 0777);
+    const std::string mail = folder.File("quilletemail.ini").toStdString();
+    folder.Write("quillet.ini", QByteArray(616, '\1'));
+    folder.Write("quilletemail.ini", "smtp.old\n");
+    chmod(Path(folder).c_str(), 0444);
+    chmod(mail.c_str(), 0444);
+    {
+        UnprivilegedScope user;
+        SettingsRecord record;
+        EXPECT_TRUE(ReadSettings(Path(folder), record)) << "read-only, yet it exists";
+        EXPECT_EQ(record.sessionNumber, 0x01010101);
+        EXPECT_FALSE(WriteSettings(Path(folder), SettingsRecord{}));
+        EXPECT_FALSE(WriteMailServer(mail, "smtp.new"));
+    }
+    EXPECT_EQ(folder.Read("quillet.ini"), QByteArray(616, '\1'));
+    EXPECT_EQ(folder.Read("quilletemail.ini"), QByteArray("smtp.old\n"));
+
+    chmod(Path(folder).c_str(), 0640);
+    folder.Write("quillet.ini.part-999999999-0", "left by a crash");
+    ASSERT_TRUE(WriteSettings(Path(folder), SettingsRecord{}));
+    struct stat info {};
+    ASSERT_EQ(stat(Path(folder).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_FALSE(folder.Exists("quillet.ini.part-999999999-0"));
 }
 
 TEST(SettingsRecord, LongPrefixIsCutAndNeverSpillsIntoTheNextField) {

@@ -118,6 +118,40 @@ TEST(Startup, LockOfACrashedInstanceIsTakenOver) {
     EXPECT_TRUE(run.Messages().isEmpty());
 }
 
+// Nothing may be written when the working folder cannot be named or does not fit the paths.
+TEST(Startup, WorkingFolderThatCannotBeUsedStopsTheStartBeforeAnyWrite) {
+    TempFolder home;
+    QString deep = home.path();
+    while (deep.size() < 300) deep += "/a-rather-long-folder-name";
+    ASSERT_TRUE(QDir().mkpath(deep));
+    {
+        ProgramRun run(home);
+        run.process().setWorkingDirectory(deep);
+        EXPECT_NE(run.RunToEnd(), 0);
+        EXPECT_TRUE(
+            run.Messages().startsWith("Quillet|The folder Quillet was started from has a "
+                                      "path of " +
+                                      QString::number(deep.size()) + " characters"))
+            << run.Messages().toStdString();
+    }
+    EXPECT_TRUE(QDir(deep).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+
+    // A folder removed under the starting program has no name at all.
+    QFile::remove(home.File(".messages"));
+    ASSERT_TRUE(QDir().mkpath(home.File("gone")));
+    ProgramRun run(home);
+    run.process().setWorkingDirectory(home.File("gone"));
+    run.process().setArguments({"-c", "rmdir \"$PWD\" && exec \"$0\"", QUILLET_BINARY});
+    run.process().setProgram("/bin/sh");
+    EXPECT_NE(run.RunToEnd(), 0);
+    EXPECT_TRUE(
+        run.Messages().startsWith("Quillet|Quillet cannot tell which folder it was started "
+                                  "from"))
+        << run.Messages().toStdString();
+    for (const char* written : {"quillet.ini", "cache", "bin", ".config"})
+        EXPECT_FALSE(home.Exists(written)) << written;
+}
+
 TEST(Startup, WithoutANotificationAreaStartUpFails) {
     // A bare X server: no window manager, no tray.
     QProcess server;

@@ -3,6 +3,7 @@
 #include "capture/capture_record.h"
 #include "capture/naming.h"
 #include "image/qt/raster_qt.h"
+#include "platform/fixed_path.h"
 #include "platform/message_box.h"
 #include "platform/screen_grab.h"
 #include "support/temp_folder.h"
@@ -13,6 +14,8 @@
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <climits>
 
 namespace {
 
@@ -180,6 +183,21 @@ TEST(Naming, WorkspaceNamesFollowTheAutoSaveRules) {
     EXPECT_EQ(settings.startingNumber, 7);
     paths = naming::MakeWorkspacePaths(settings, "/s/", "/t/", 2, ".abcdefghijklmnop", false);
     EXPECT_EQ(paths.imagePath, "/s/Image-2.abcdefghij") << "the extension keeps 11 characters";
+}
+
+// Start-up refuses longer working folders, so no name is ever cut by its buffer.
+TEST(Naming, LongestNamesFitUnderTheLongestWorkingFolder) {
+    SettingsRecord settings;
+    settings.autoSave = 1;
+    settings.startingNumber = INT_MIN;
+    const std::string prefix(31, 'P');
+    SetTextField(settings.filePrefix, prefix);
+    const std::string base(platform::kMaxBaseFolderLength, 'f');
+    const std::string session = base + "/bin/session-2147483648/";
+    const auto paths = naming::MakeWorkspacePaths(settings, session, session + "thumbnails/", 0,
+                                                  ".abcdefghij", false);
+    EXPECT_EQ(paths.thumbnailPath, session + "thumbnails/T-" + prefix + "-2147483648.jpg");
+    EXPECT_EQ(paths.imagePath, session + prefix + "-2147483648.abcdefghij");
 }
 
 TEST(BitmapHelpers, RegionCutsTheNearBlackPixelsOnly) {
