@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "image/memory_stream.h"
+#include "image/raster_ops_internal.h"
 #include "test_images.h"
 
 namespace {
@@ -117,6 +118,19 @@ TEST(PngCodec, PaletteImageWithAlphaPlaneKeepsItsAlpha) {
     EXPECT_TRUE(SamePixels(back, image));
     EXPECT_EQ(back.AlphaGet(1, 2), 77);
     EXPECT_EQ(back.AlphaGet(0, 0), 0);
+}
+
+// The PNG writer splits its work across cores; the file must not depend on how.
+TEST(PngCodec, SameFileWhateverTheThreads) {
+    CRaster image = MakePattern(1200, 300, 24);
+    std::mt19937 random(3);
+    for (uint32_t y = 0; y < 300; y += 2) image.GetBits(y)[random() % 3600] = uint8_t(random());
+    rasterops::SetParallelism(1, 1);
+    const std::vector<uint8_t> alone = Encoded(image, kTypePng);
+    rasterops::SetParallelism(4, 1);
+    const std::vector<uint8_t> shared = Encoded(image, kTypePng);
+    rasterops::SetParallelism(0, 1 << 18);  // the default
+    EXPECT_EQ(alone, shared);
 }
 
 TEST(JpegCodec, ColourAndGreyImages) {

@@ -1,0 +1,37 @@
+#pragma once
+
+// The compressed image data of a PNG file, made on every core: rows filtered as libpng filters
+// them, strips of rows deflated in parallel, each strip but the last ending on a sync flush and
+// primed with the window of the rows before it, and the strips' Adler-32 values combined into
+// one zlib stream.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace pngidat {
+
+// Writes row `y` (0 at the top) of the image in the file's byte order into `out` (rowBytes long).
+// Called from several threads at once.
+using RowSource = std::function<void(uint32_t y, uint8_t* out)>;
+
+struct Layout {
+    uint32_t height = 0;
+    size_t rowBytes = 0;      // bytes of one row without its filter byte
+    unsigned pixelBytes = 1;  // distance to the byte of the pixel on the left (at least 1)
+    bool adaptive = false;    // choose a filter per row; false: no filtering
+    int level = 6;            // zlib compression level
+};
+
+// The zlib stream of the filtered rows, cut into pieces (one per strip) whose concatenation is
+// the stream. False when zlib fails.
+bool Compress(const Layout& layout, const RowSource& source,
+              std::vector<std::vector<uint8_t>>& pieces);
+
+// The row data the decoder will see: each row's filter byte followed by the filtered bytes.
+// Exposed for the tests, which check the filters against their plain definition.
+void FilterRow(const uint8_t* row, const uint8_t* previous, size_t rowBytes, unsigned pixelBytes,
+               bool adaptive, uint8_t* out);
+
+}  // namespace pngidat
