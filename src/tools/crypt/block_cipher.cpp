@@ -3,6 +3,11 @@
 #include "tools/crypt/crypt_error.h"
 #include "tools/crypt/double_buffering.h"
 
+#include "platform/replacing_file.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -42,35 +47,32 @@ void OpenInput(std::ifstream& input, std::vector<char>& streamBuffer, const std:
     if (!input.is_open()) Fail("Cannot open File ", path);
 }
 
-// The output file of one operation: removed again unless the operation completes.
+// The output of one operation: written under a new name in the output's folder and renamed over
+// the output name only once the last block is on the disk, with the input's permission bits (a
+// decrypted private file stays private). On any failure whatever had the output name stays as it
+// was, and a link of that name is replaced, never written through.
 class COutputFile {
   public:
-    explicit COutputFile(const std::string& path) : path(path) {
-        stream.open(path, std::ios::binary | std::ios::trunc);
-        if (!stream.is_open()) Fail("Cannot open File ", path);
-    }
-    ~COutputFile() {
-        if (committed) return;
-        stream.close();
+    COutputFile(const std::string& path, const std::string& inputPath) : path(path) {
+        struct stat info {};
+        permissions = stat(inputPath.c_str(), &info) == 0 ? info.st_mode & 0777 : 0600;
         std::error_code error;
-        if (fs::is_regular_file(fs::symlink_status(path, error))) fs::remove(path, error);
+        if (fs::is_directory(path, error) || !file.Open(path)) Fail("Cannot open File ", path);
+        std::setvbuf(file.file(), nullptr, _IOFBF, kStreamBufferSize);
     }
 
     void Write(const std::uint8_t* data, std::size_t length) {
-        stream.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(length));
-        if (!stream.good()) Fail("Cannot write File ", path);
+        if (std::fwrite(data, 1, length, file.file()) != length) Fail("Cannot write File ", path);
     }
 
     void Commit() {
-        stream.close();
-        if (stream.fail()) Fail("Cannot write File ", path);
-        committed = true;
+        if (!file.Commit(permissions)) Fail("Cannot write File ", path);
     }
 
   private:
     std::string path;
-    std::ofstream stream;
-    bool committed = false;
+    platform::CReplacingFile file;
+    mode_t permissions;
 };
 
 // Reads the input in chunks and writes them encrypted (short last chunk padded) or decrypted.
@@ -150,7 +152,7 @@ void CBlockCipher::EncryptFile(const std::string& inputPath, const std::string& 
     std::ifstream input;
     std::vector<char> streamBuffer;
     OpenInput(input, streamBuffer, inputPath);
-    COutputFile output(outputPath);
+    COutputFile output(outputPath, inputPath);
 
     std::uint8_t keyCheck[kKeyCheckSize];
     KeyDigest(keyCheck);
@@ -178,7 +180,7 @@ void CBlockCipher::DecryptFile(const std::string& inputPath, const std::string& 
     if (!error && size % static_cast<std::uintmax_t>(blockSize) != 0)
         throw CCryptError("Illegal Block Size!");
 
-    COutputFile output(outputPath);
+    COutputFile output(outputPath, inputPath);
     ResetChain();
     TransformChunks(*this, input, inputPath, output, false);
     output.Commit();

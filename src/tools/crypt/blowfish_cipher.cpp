@@ -4,6 +4,7 @@
 #include "tools/crypt/byte_order.h"
 #include "tools/crypt/crypt_error.h"
 #include "tools/crypt/sha.h"
+#include "tools/crypt/wipe.h"
 
 #include <cstdio>
 #include <cstring>
@@ -66,6 +67,14 @@ void EcbBuffer(const std::uint32_t* p, const SBoxes& s, const std::uint8_t* in, 
 
 }  // namespace
 
+CBlowfishCipher::~CBlowfishCipher() {
+    Wipe(expandedKey, sizeof expandedKey);
+    Wipe(initialVector, sizeof initialVector);
+    Wipe(chain, sizeof chain);
+    Wipe(p, sizeof p);
+    Wipe(s, sizeof s);
+}
+
 void CBlowfishCipher::SetKey(const std::uint8_t* key, int length,
                              const std::uint32_t initialVector[2], int mode, int padding) {
     if (key == nullptr) throw CCryptError("FileCrypt ERROR: No Key DataSpecified!");
@@ -82,9 +91,11 @@ void CBlowfishCipher::SetKey(const std::uint8_t* key, int length,
 
     std::uint8_t expanded[kKeyLength];
     for (int i = 0; i < kKeyLength; ++i) expanded[i] = key[i % length];
-    if (initialized && std::memcmp(expanded, expandedKey, kKeyLength) == 0) return;
+    const bool unchanged = initialized && std::memcmp(expanded, expandedKey, kKeyLength) == 0;
+    if (!unchanged) std::memcpy(expandedKey, expanded, kKeyLength);
+    Wipe(expanded, sizeof expanded);
+    if (unchanged) return;
 
-    std::memcpy(expandedKey, expanded, kKeyLength);
     Schedule();
     initialized = true;
 }
@@ -151,6 +162,7 @@ void CBlowfishCipher::KeyDigest(std::uint8_t digest[kKeyCheckSize]) {
     CSHA sha;
     sha.AddData(text, static_cast<long long>(length));
     sha.FinalDigest(digest);
+    Wipe(text, sizeof text);
 }
 
 void CBlowfishCipher::Encrypt(const std::uint8_t* in, std::uint8_t* out, std::size_t length) {

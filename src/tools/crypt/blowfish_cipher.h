@@ -13,6 +13,8 @@ class CBlowfishCipher : public CBlockCipher {
     static constexpr int kKeyLength = 56;
 
     CBlowfishCipher() : CBlockCipher(kBlockSize, kKeyLength) {}
+    // Clears the key and its schedule.
+    ~CBlowfishCipher() override;
 
     // Validates and installs the key; an unchanged key keeps the present schedule.
     void SetKey(const std::uint8_t* key, int length, const std::uint32_t initialVector[2], int mode,

@@ -2,6 +2,7 @@
 
 #include "platform/message_box.h"
 #include "platform/path_separator.h"
+#include "tools/crypt/wipe.h"
 
 #include <exception>
 #include <filesystem>
@@ -45,6 +46,15 @@ class CBusyScope {
 };
 
 }  // namespace
+
+FileCrypt::~FileCrypt() {
+    Wipe(password);
+}
+
+void FileCrypt::SetPassword(const std::string& text) {
+    Wipe(password);
+    password = text;
+}
 
 std::string FileCrypt::Run(const std::string& inputPath, const std::string& outputPath,
                            CipherKind /*kind: Blowfish is the only cipher*/) {

@@ -14,7 +14,13 @@ class FileCrypt {
   public:
     enum CipherKind { kBlowfish = 1 };
 
-    void SetPassword(const std::string& text) { password = text; }
+    FileCrypt() = default;
+    // Clears the password; the cipher clears its key and schedule.
+    ~FileCrypt();
+    FileCrypt(const FileCrypt&) = delete;
+    FileCrypt& operator=(const FileCrypt&) = delete;
+
+    void SetPassword(const std::string& text);
     void SetDecrypt(bool value) { decrypt = value; }
     // Called with true before the work starts and with false when it ends (wait cursor).
     void SetBusyHandler(std::function<void(bool busy)> handler) {

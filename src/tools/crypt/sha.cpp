@@ -2,6 +2,7 @@
 
 #include "tools/crypt/byte_order.h"
 #include "tools/crypt/crypt_error.h"
+#include "tools/crypt/wipe.h"
 
 #include <cstring>
 
@@ -30,6 +31,11 @@ inline std::uint32_t RotateRight(std::uint32_t x, int n) {
 
 CSHA::CSHA() {
     Reset();
+}
+
+CSHA::~CSHA() {
+    Wipe(state, sizeof state);
+    Wipe(blockBuffer, sizeof blockBuffer);
 }
 
 void CSHA::Reset() {

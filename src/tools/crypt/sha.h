@@ -11,6 +11,10 @@ class CSHA {
     static constexpr int kDigestSize = 32;
 
     CSHA();
+    // Clears the state: what it digested may be key material.
+    ~CSHA();
+    CSHA(const CSHA&) = delete;
+    CSHA& operator=(const CSHA&) = delete;
 
     // Adds length bytes (length > 0).
     void AddData(const std::uint8_t* data, long long length);

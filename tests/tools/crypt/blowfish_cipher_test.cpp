@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -235,4 +236,16 @@ TEST(BlowfishCipher, ChainingModes) {
         }
         EXPECT_EQ(ToHex(block, 8), ToHex(cipherText.data() + 8, 8)) << mode;
     }
+}
+
+// The key and its schedule do not outlive the cipher in memory.
+TEST(BlowfishCipher, KeyMaterialIsClearedWithTheCipher) {
+    alignas(CBlowfishCipher) unsigned char storage[sizeof(CBlowfishCipher)];
+    auto* cipher = new (storage) CBlowfishCipher;
+    Key(*cipher, "Pell-Q-Dor");
+    cipher->~CBlowfishCipher();
+    const std::string bytes(reinterpret_cast<const char*>(storage), sizeof storage);
+    EXPECT_EQ(bytes.find("Pell-Q-Dor"), std::string::npos);
+    const auto left = std::count_if(bytes.begin(), bytes.end(), [](char c) { return c != 0; });
+    EXPECT_LT(left, 64) << "of " << sizeof storage << " bytes";
 }

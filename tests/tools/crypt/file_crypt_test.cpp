@@ -6,9 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
 
 using filecrypt::CCryptError;
 using filecrypt::FileCrypt;
@@ -180,6 +185,51 @@ TEST_F(FileCryptTest, OutputNeverOverwritesTheInput) {
               "FileCrypt ERROR: The same File for Input and Output " + dir.File("same") + "!");
     EXPECT_FALSE(engine.ProcessFile(dir.File("same"), dir.path + "/./same"));
     EXPECT_EQ(ReadFile(dir.File("same")), plain);
+}
+
+std::set<std::string> Names(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+mode_t Permissions(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
+}
+
+// The output takes its name only once it is complete, as a new file with the input's bits.
+TEST_F(FileCryptTest, OutputReplacesItsNameOnlyWhenComplete) {
+    WriteFile(dir.File("big"), Pattern(200000));
+    WriteFile(dir.File("E_big"), Pattern(40, 7));  // the output of an earlier run
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 65536;  // writes beyond fail, as on a full disk
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = Encrypt("big");
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(LastMessage(), "FileCrypt ERROR: Cannot write File " + dir.File("E_big") + "!");
+    EXPECT_EQ(ReadFile(dir.File("E_big")), Pattern(40, 7));
+    EXPECT_EQ(Names(dir.path), (std::set<std::string>{"E_big", "big"}));
+
+    // A link at the output name is replaced, never written through.
+    WriteFile(dir.File("precious"), Pattern(30, 3));
+    fs::create_symlink(dir.File("precious"), dir.File("E_g"));
+    WriteFile(dir.File("g"), Pattern(100));
+    chmod(dir.File("g").c_str(), 0640);
+    const mode_t mask = umask(0);
+    ASSERT_TRUE(Encrypt("g")) << LastMessage();
+    ASSERT_TRUE(Decrypt("E_g")) << LastMessage();
+    umask(mask);
+    EXPECT_EQ(ReadFile(dir.File("precious")), Pattern(30, 3));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.File("E_g"))));
+    EXPECT_EQ(Permissions(dir.File("E_g")), 0640u);
+    EXPECT_EQ(Permissions(dir.File("D_E_g")), 0640u);
 }
 
 TEST_F(FileCryptTest, UnusableFiles) {

@@ -3,6 +3,7 @@
 #include "ui_encrypt_decrypt_dlg.h"
 
 #include "platform/dialog_units.h"
+#include "tools/crypt/wipe.h"
 
 #include <QApplication>
 #include <QDir>
@@ -59,7 +60,9 @@ void CEncryptDecryptDlg::OnOK() {
     const bool decrypt = !ui->id1017->isChecked();
     const std::string input = LocalPath(filePath);
     engine.SetDecrypt(decrypt);
-    engine.SetPassword(ui->id1059->text().toStdString());
+    std::string password = ui->id1059->text().toStdString();
+    engine.SetPassword(password);
+    filecrypt::Wipe(password);
     engine.ProcessFile(input, filecrypt::OutputPathFor(input, decrypt));
     accept();
 }
