@@ -5,11 +5,10 @@
 #include "image/codecs.h"
 #include "image/file_stream.h"
 #include "image/memory_stream.h"
+#include "platform/replacing_file.h"
 
-#include <unistd.h>
+#include <sys/stat.h>
 
-#include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -71,23 +70,27 @@ bool CRaster::Load(const char* path, uint32_t type) {
 }
 
 // The picture is written to a new file beside the target, which replaces the target only once it
-// is complete: a refused or failed save never destroys the file that was there.
+// is complete: a refused or failed save never destroys the file that was there. The new file keeps
+// the old one's permission bits. A name that is a symbolic link is followed, as cp follows it: the
+// file the link points to is replaced and the link stays; a link to nothing is refused.
 bool CRaster::Save(const char* path, uint32_t type) {
     if (!path) return false;
-    static std::atomic<unsigned> counter{0};
-    CFileStream file;
-    std::string part;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        part = std::string(path) + ".part-" + std::to_string(getpid()) + "-" +
-               std::to_string(counter++);
-        if (file.Open(part.c_str(), "wbx")) break;
-        if (errno != EEXIST) return false;
+    std::string target = path;
+    struct stat info {};
+    if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode)) {
+        char* resolved = realpath(path, nullptr);
+        if (!resolved) {
+            SetLastError("Can't save through a link to nothing");
+            return false;
+        }
+        target = resolved;
+        std::free(resolved);
     }
-    if (!file.GetFile()) return false;
-    const bool encoded = Encode(&file, type);
-    if (file.Close() && encoded && std::rename(part.c_str(), path) == 0) return true;
-    std::remove(part.c_str());
-    return false;
+    const mode_t permissions = platform::ReplacementPermissions(target);
+    platform::CReplacingFile file;
+    if (!file.Open(target)) return false;
+    CFileStream stream(file.file());
+    return Encode(&stream, type) && file.Commit(permissions, false);
 }
 
 bool CRaster::Decode(CByteStream* stream, uint32_t type) {
