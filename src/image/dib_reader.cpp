@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "image/bitfield_row.h"
@@ -164,10 +165,11 @@ std::vector<uint8_t> ReadRest(CByteStream& stream, uint64_t limit) {
 }
 
 // RLE8 and RLE4: runs, end of line, end of bitmap, delta moves and absolute runs; pixels that
-// fall outside the image are dropped.
+// fall outside the image are dropped. 8-bit runs go straight into the rows.
 const char* ExpandRle(CRaster& image, const std::vector<uint8_t>& data, bool rle4) {
     const int64_t width = image.GetWidth();
     const int64_t height = image.GetHeight();
+    const bool writable = image.GetNumColors() != 0;
     int64_t x = 0;
     int64_t y = 0;
     size_t p = 0;
@@ -176,14 +178,26 @@ const char* ExpandRle(CRaster& image, const std::vector<uint8_t>& data, bool rle
             image.SetPixelIndex(static_cast<int32_t>(x), static_cast<int32_t>(y), index);
         ++x;
     };
+    // The part [x, x + count) of the current row that lies inside the image, or null.
+    auto span = [&](int64_t count, int64_t& inside) -> uint8_t* {
+        inside = std::min(count, width - x);
+        if (!writable || y >= height || inside <= 0) return nullptr;
+        return image.GetBits(static_cast<uint32_t>(y)) + x;
+    };
     while (y < height) {
         if (p + 2 > data.size()) return kErrCorrupted;
         const uint8_t count = data[p];
         const uint8_t value = data[p + 1];
         p += 2;
         if (count > 0) {
+            if (!rle4) {
+                int64_t inside = 0;
+                if (uint8_t* out = span(count, inside)) std::memset(out, value, inside);
+                x = std::max(x, std::min<int64_t>(x + count, width));
+                continue;
+            }
             for (uint32_t i = 0; i < count && x < width; ++i)
-                put(rle4 ? ((i & 1) ? (value & 0x0F) : (value >> 4)) : value);
+                put((i & 1) ? (value & 0x0F) : (value >> 4));
             continue;
         }
         if (value == 0) {  // end of line
@@ -200,9 +214,15 @@ const char* ExpandRle(CRaster& image, const std::vector<uint8_t>& data, bool rle
         } else {  // absolute run of `value` pixels, padded to a 16-bit boundary
             const size_t bytes = rle4 ? (value + 1u) / 2 : value;
             if (p + bytes > data.size()) return kErrCorrupted;
-            for (uint32_t i = 0; i < value; ++i) {
-                const uint8_t b = data[p + (rle4 ? i / 2 : i)];
-                put(rle4 ? ((i & 1) ? (b & 0x0F) : (b >> 4)) : b);
+            if (!rle4) {
+                int64_t inside = 0;
+                if (uint8_t* out = span(value, inside)) std::memcpy(out, &data[p], inside);
+                x += value;
+            } else {
+                for (uint32_t i = 0; i < value; ++i) {
+                    const uint8_t b = data[p + i / 2];
+                    put((i & 1) ? (b & 0x0F) : (b >> 4));
+                }
             }
             p += bytes + (bytes & 1);
         }

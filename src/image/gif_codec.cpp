@@ -397,51 +397,85 @@ bool IsTiled(const GifFile& gif) {
 
 // --- writing ---
 
-// The LZW coder of GIF files: variable-length codes up to 12 bits found through a 5003-entry
-// open-addressing hash table, a clear code when the table is full.
+// The strings of the LZW coder: the code of (prefix code, pixel), 0 for none. The coder has
+// always found its strings through a 5003-entry open-addressing hash table whose primary slot,
+// (pixel << 4) XOR prefix, crowds 8-bit pictures into long probe sequences; any exact look-up
+// gives the same codes. This one keeps key and code in one word in 8192 slots (32 KB, at most
+// half full) under a multiplicative hash, and is emptied by undoing its entries, since a 24-bit
+// picture is coded as thousands of small blocks.
+class LzwStrings {
+  public:
+    static LzwStrings& ForThisThread() {
+        thread_local LzwStrings strings;
+        return strings;
+    }
+
+    uint16_t Find(int prefix, uint8_t pixel) const {
+        const uint32_t key = Key(prefix, pixel);
+        for (uint32_t slot = Slot(key);; slot = (slot + 1) & kMask) {
+            const uint32_t word = slots[slot];
+            if (word == 0) return 0;
+            if (word >> 12 == key) return static_cast<uint16_t>(word & 0xFFF);
+        }
+    }
+    void Add(int prefix, uint8_t pixel, int code) {
+        const uint32_t key = Key(prefix, pixel);
+        uint32_t slot = Slot(key);
+        while (slots[slot] != 0) slot = (slot + 1) & kMask;
+        slots[slot] = key << 12 | static_cast<uint32_t>(code);
+        used[usedCount++] = static_cast<uint16_t>(slot);
+    }
+    void Clear() {
+        for (uint32_t i = 0; i < usedCount; ++i) slots[used[i]] = 0;
+        usedCount = 0;
+    }
+
+  private:
+    static constexpr uint32_t kSlots = 8192, kMask = kSlots - 1;
+    static uint32_t Key(int prefix, uint8_t pixel) {
+        return static_cast<uint32_t>(prefix) << 8 | pixel;
+    }
+    static uint32_t Slot(uint32_t key) { return (key * 2654435761u) >> 19; }
+
+    uint32_t slots[kSlots] = {};  // key << 12 | code; codes are never 0
+    uint16_t used[kMaxCodes];
+    uint32_t usedCount = 0;
+};
+
+// The LZW coder of GIF files: variable-length codes up to 12 bits, a clear code when the table
+// is full.
 class LzwEncoder {
   public:
     LzwEncoder(ByteWriter& out, int minimumCodeSize)
-        : out(out), initBits(minimumCodeSize + 1), clearCode(1 << minimumCodeSize) {}
+        : out(out),
+          strings(LzwStrings::ForThisThread()),
+          initBits(minimumCodeSize + 1),
+          clearCode(1 << minimumCodeSize) {}
 
     void Start(uint8_t pixel) {
         bits = initBits;
         maxCode = (1 << bits) - 1;
         freeEntry = clearCode + 2;
-        ClearHash();
+        strings.Clear();
         Output(clearCode);
         entry = pixel;
     }
 
     void Add(uint8_t pixel) {
-        const int32_t code = (static_cast<int32_t>(pixel) << 12) + entry;
-        int slot = (pixel << 4) ^ entry;  // primary slot
-        if (hash[slot] == code) {
-            entry = codes[slot];
+        if (const uint16_t code = strings.Find(entry, pixel)) {
+            entry = code;
             return;
         }
-        if (hash[slot] >= 0) {
-            const int step = slot == 0 ? 1 : kHashSize - slot;
-            do {
-                slot -= step;
-                if (slot < 0) slot += kHashSize;
-                if (hash[slot] == code) {
-                    entry = codes[slot];
-                    return;
-                }
-            } while (hash[slot] >= 0);
-        }
         Output(entry);
-        entry = pixel;
         if (freeEntry < kMaxCodes) {
-            codes[slot] = static_cast<uint16_t>(freeEntry++);
-            hash[slot] = code;
+            strings.Add(entry, pixel, freeEntry++);
         } else {  // table full: start again
-            ClearHash();
+            strings.Clear();
             freeEntry = clearCode + 2;
             clearPending = true;
             Output(clearCode);
         }
+        entry = pixel;
     }
 
     void Finish() {
@@ -457,10 +491,6 @@ class LzwEncoder {
     }
 
   private:
-    static constexpr int kHashSize = 5003;
-
-    void ClearHash() { std::fill(std::begin(hash), std::end(hash), -1); }
-
     void Output(int code) {
         accumulator |= static_cast<uint32_t>(code) << bitCount;
         bitCount += bits;
@@ -494,6 +524,7 @@ class LzwEncoder {
     }
 
     ByteWriter& out;
+    LzwStrings& strings;
     const int initBits;
     const int clearCode;
     int bits = 0, maxCode = 0, freeEntry = 0;
@@ -503,8 +534,6 @@ class LzwEncoder {
     int bitCount = 0;
     uint8_t packet[256];
     int packetLength = 0;
-    int32_t hash[kHashSize];
-    uint16_t codes[kHashSize];
 };
 
 // The pixel indices of a rectangle of a palette image, top row first.

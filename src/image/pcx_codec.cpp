@@ -10,6 +10,7 @@
 
 #include "image/format_bytes.h"
 #include "image/memory_stream.h"
+#include "image/raster_ops_internal.h"
 
 namespace {
 
@@ -147,16 +148,18 @@ void SetPalette(uint32_t depth, const std::vector<uint8_t>& bytes, CRaster& imag
 // --- writing ---
 
 // One plane line run-length encoded: runs of up to 63, bytes of 0xC0 and above always as runs.
-void EncodeLine(const uint8_t* in, size_t length, ByteWriter& out) {
+// Writes at most 2 x length bytes at `out` and returns the end.
+uint8_t* EncodeLine(const uint8_t* in, size_t length, uint8_t* out) {
     size_t i = 0;
     while (i < length) {
         const uint8_t v = in[i];
         size_t run = 1;
         while (i + run < length && in[i + run] == v && run < 63) ++run;
-        if (run > 1 || v >= 0xC0) out.U8(static_cast<uint8_t>(0xC0 | run));
-        out.U8(v);
+        if (run > 1 || v >= 0xC0) *out++ = static_cast<uint8_t>(0xC0 | run);
+        *out++ = v;
         i += run;
     }
+    return out;
 }
 
 // The planes of one bottom-up image row, each padded to `bpl` bytes.
@@ -327,13 +330,31 @@ bool EncodePcx(CRaster& image, CByteStream& stream) {
         image.SetLastError(kErrRead);
         return false;
     }
-    std::vector<uint8_t> line(static_cast<size_t>(planes) * bpl);
+    // Rows are coded independently, so bands of rows are coded on every core and joined in order.
+    const size_t lineBytes = static_cast<size_t>(planes) * bpl;
+    const uint32_t bandRows = std::max<uint32_t>(1, static_cast<uint32_t>((1u << 20) / lineBytes));
+    const uint32_t bands = (height + bandRows - 1) / bandRows;
+    std::vector<std::vector<uint8_t>> coded(bands);
+    rasterops::ParallelRows(
+        bands, uint64_t{bandRows} * lineBytes, [&](uint32_t begin, uint32_t end) {
+            std::vector<uint8_t> line(lineBytes);
+            for (uint32_t b = begin; b < end; ++b) {
+                const uint32_t first = b * bandRows, last = std::min(height, first + bandRows);
+                std::vector<uint8_t>& band = coded[b];
+                band.resize(2 * lineBytes * (last - first));
+                uint8_t* out = band.data();
+                for (uint32_t i = first; i < last; ++i) {  // from the top row down
+                    SplitRow(image, height - 1 - i, bpl, line);
+                    for (uint32_t p = 0; p < planes; ++p)
+                        out = EncodeLine(&line[p * bpl], bpl, out);
+                }
+                band.resize(static_cast<size_t>(out - band.data()));
+            }
+        });
+    bool encodedAll = true;
+    for (const std::vector<uint8_t>& band : coded)
+        encodedAll = encodedAll && encoded.Write(band.data(), 1, band.size()) == band.size();
     ByteWriter chunk;
-    for (uint32_t y = height; y-- > 0;) {
-        SplitRow(image, y, bpl, line);
-        for (uint32_t p = 0; p < planes; ++p) EncodeLine(&line[p * bpl], bpl, chunk);
-        if (chunk.bytes.size() >= 65536 && !chunk.FlushTo(encoded)) break;
-    }
     if (bpp == 8) {
         chunk.U8(kColorMapMark);
         for (uint32_t i = 0; i < 256; ++i) {
@@ -343,7 +364,7 @@ bool EncodePcx(CRaster& image, CByteStream& stream) {
             chunk.U8(c.rgbBlue);
         }
     }
-    const bool encodedAll = chunk.FlushTo(encoded);
+    encodedAll = chunk.FlushTo(encoded) && encodedAll;
     if (!out.FlushTo(stream)) {
         image.SetLastError(kErrHeader);
         return false;

@@ -52,6 +52,7 @@ TEST(WrittenBytes, GifAndPcxAsBefore) {
         {Mixed(300, 200, 8, 8), kTypePcx, 2423987843u},
         {Mixed(123, 77, 4, 9), kTypePcx, 3587784987u},
         {Mixed(250, 60, 1, 10), kTypePcx, 684051078u},
+        {Mixed(1000, 800, 24, 13), kTypePcx, 46342445u},  // several bands of rows
     };
     int n = 0;
     for (const auto& c : cases) {
