@@ -54,23 +54,24 @@ void CCaptureRecord::StampNow() {
     dateText = text;
 }
 
-int CCaptureRecord::FailWithImageError() {
-    platform::ShowMessage(image ? image->GetLastError() : "", "Quillet");
-    image.reset();
+int CCaptureRecord::FailWithImageError(const CRaster& picture) {
+    platform::ShowMessage(picture.GetLastError(), "Quillet");
     return 0;
 }
 
 int CCaptureRecord::FromBitmap(const QImage& source, const std::string& imagePath) {
-    image = std::make_unique<CRaster>();
-    CreateFromHBITMAP(*image, source);
+    auto picture = std::make_unique<CRaster>();
+    CreateFromHBITMAP(*picture, source);
     cachePath = imagePath;
-    if (!image->Save(cachePath.c_str(), kTypeBmp)) {
+    const bool stored = picture->Save(cachePath.c_str(), kTypeBmp);
+    if (!stored) {
         // The capture stays in the table; the user learns that its file is missing.
         platform::ShowMessage("Unable to write " + cachePath, "Quillet",
                               platform::MessageIcon::Warning);
     }
-    size = static_cast<int>(image->GetSize());
+    size = static_cast<int>(picture->GetSize());
     StampNow();
+    Keep(std::move(picture), stored);
     return 1;
 }
 
@@ -87,14 +88,15 @@ int CCaptureRecord::FromFile(const std::string& path) {
     app->currentImagePath = cachePath;
     CopyReplacing(path, cachePath);
 
-    image = std::make_unique<CRaster>();
-    if (!image->Load(cachePath.c_str(), static_cast<uint32_t>(type)) || !image->IsValid()) {
-        if (!image->GetLastError()[0]) image->SetLastError(("Unable to read " + path).c_str());
-        return FailWithImageError();
+    auto picture = std::make_unique<CRaster>();
+    if (!picture->Load(cachePath.c_str(), static_cast<uint32_t>(type)) || !picture->IsValid()) {
+        if (!picture->GetLastError()[0]) picture->SetLastError(("Unable to read " + path).c_str());
+        return FailWithImageError(*picture);
     }
-    size = static_cast<int>(image->GetSize());
+    size = static_cast<int>(picture->GetSize());
     StampNow();
     app->captureCounter += 1;
+    Keep(std::move(picture), true);  // read from its cache file
     return 1;
 }
 
@@ -103,41 +105,109 @@ int CCaptureRecord::FromIcon(const QImage& colourBitmap) {
     cachePath =
         platform::FormatFixed("%sIcon-%d%cico", app->cacheFolder.c_str(), app->captureCounter, '.');
     app->captureCounter += 1;
-    image = std::make_unique<CRaster>();
-    CreateFromHBITMAP(*image, colourBitmap);
-    if (!image->Save(cachePath.c_str(), kTypeIco)) {
-        platform::ShowMessage(image->GetLastError(), "Quillet", platform::MessageIcon::Warning);
+    auto picture = std::make_unique<CRaster>();
+    CreateFromHBITMAP(*picture, colourBitmap);
+    const bool stored = picture->Save(cachePath.c_str(), kTypeIco);
+    if (!stored) {
+        platform::ShowMessage(picture->GetLastError(), "Quillet", platform::MessageIcon::Warning);
     }
-    size = static_cast<int>(image->GetSize());
+    size = static_cast<int>(picture->GetSize());
     StampNow();
     iconFlag = 1;
+    Keep(std::move(picture), stored);
     return 1;
 }
 
 int CCaptureRecord::FromTypedFile(const std::string& path, uint32_t type) {
     cachePath = naming::NextScreenCapture().image;
-    image = std::make_unique<CRaster>();
-    if (!image->Load(path.c_str(), type) || !image->IsValid()) {
-        if (!image->GetLastError()[0]) image->SetLastError(("Unable to read " + path).c_str());
-        return FailWithImageError();
+    auto picture = std::make_unique<CRaster>();
+    if (!picture->Load(path.c_str(), type) || !picture->IsValid()) {
+        if (!picture->GetLastError()[0]) picture->SetLastError(("Unable to read " + path).c_str());
+        return FailWithImageError(*picture);
     }
-    image->Save(cachePath.c_str(), kTypeBmp);
-    size = static_cast<int>(image->GetSize());
+    const bool stored = picture->Save(cachePath.c_str(), kTypeBmp);
+    size = static_cast<int>(picture->GetSize());
     StampNow();
+    Keep(std::move(picture), stored);
     return 1;
 }
 
 int CCaptureRecord::FromClipboardDib(const uint8_t* dib, size_t length) {
-    image = std::make_unique<CRaster>();
-    if (!dib || !image->CreateFromHANDLE(dib, length)) {
-        image.reset();  // a damaged clipboard block makes no capture
-        return 0;
-    }
+    auto picture = std::make_unique<CRaster>();
+    if (!dib || !picture->CreateFromHANDLE(dib, length)) return 0;  // damaged: no capture
     cachePath = naming::NextScreenCapture().image;
-    image->Save(cachePath.c_str(), kTypeBmp);
-    size = static_cast<int>(image->GetSize());
+    const bool stored = picture->Save(cachePath.c_str(), kTypeBmp);
+    size = static_cast<int>(picture->GetSize());
     StampNow();
+    Keep(std::move(picture), stored);
     return 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The picture in memory or in its file
+
+void CCaptureRecord::Keep(std::unique_ptr<CRaster> picture, bool stored) {
+    held_ = std::move(picture);
+    inUse_ = held_;
+    holding_ = true;
+    onlyInMemory_ = !stored;
+    imageError_.clear();
+}
+
+std::shared_ptr<const CRaster> CCaptureRecord::Image() const {
+    if (held_) return held_;
+    std::shared_ptr<const CRaster> picture = inUse_.lock();
+    if (!picture) {
+        picture = ReadCacheFile();
+        inUse_ = picture;
+    }
+    if (holding_) held_ = picture;
+    return picture;
+}
+
+std::shared_ptr<CRaster> CCaptureRecord::ReadCacheFile() const {
+    imageError_.clear();
+    const int type = RasterTypeFromPath(cachePath);
+    auto picture = std::make_shared<CRaster>();
+    if (type >= 0 && picture->Load(cachePath.c_str(), static_cast<uint32_t>(type)) &&
+        picture->IsValid()) {
+        return picture;
+    }
+    if (!QFileInfo::exists(QString::fromStdString(cachePath))) {
+        imageError_ = "The capture's file is missing: " + cachePath;
+    } else {
+        imageError_ =
+            picture->GetLastError()[0] ? picture->GetLastError() : "Unable to read " + cachePath;
+    }
+    return nullptr;
+}
+
+void CCaptureRecord::HoldImage() {
+    holding_ = true;
+    Image();
+}
+
+void CCaptureRecord::ReleaseImage() {
+    if (onlyInMemory_) return;
+    if (held_ && !thumbnail) MakeMemoryThumbnail(*held_);
+    holding_ = false;
+    held_.reset();
+}
+
+// Captures that write no thumbnail file still show one when their file is gone.
+void CCaptureRecord::MakeMemoryThumbnail(const CRaster& picture) {
+    if (int(picture.GetWidth()) <= boxWidth && int(picture.GetHeight()) <= boxHeight) {
+        thumbnail = std::make_unique<CRaster>(picture);  // small enough as it is
+        return;
+    }
+    int width = 0, height = 0;
+    ThumbnailSize(static_cast<int>(picture.GetWidth()), static_cast<int>(picture.GetHeight()),
+                  boxWidth, boxHeight, width, height);
+    if (width <= 0 || height <= 0) return;
+    auto reduced = std::make_unique<CRaster>();
+    if (CreateFromHBITMAP(*reduced, ResizeBitmap(MakeBitmap(picture), width, height))) {
+        thumbnail = std::move(reduced);
+    }
 }
 
 void CCaptureRecord::ThumbnailSize(int fullWidth, int fullHeight, int boxWidth, int boxHeight,

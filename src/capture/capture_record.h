@@ -11,6 +11,10 @@
 
 // One capture of the session: its picture, its thumbnail, the files that hold them and when it
 // was made. Owned by the capture preview window's table.
+//
+// The full picture lives in the cache file. In memory the record keeps its thumbnail, its texts
+// and sizes, and its picture only while it holds it (the current capture) or while a caller still
+// uses the picture it was given. Image() is the way to a record's picture.
 class CCaptureRecord {
   public:
     // The box is the settings' thumbnail box (thumbWidth x thumbHeight).
@@ -40,9 +44,22 @@ class CCaptureRecord {
     // File name with extension of the cache path ("IT-3.bmp").
     std::string FileName() const;
 
+    // The full picture: the one in memory, or else read back from the cache file. Null when the
+    // file is missing or does not read; ImageError() then says why. A caller may keep the picture
+    // as long as it needs it, whatever the record does meanwhile. User-interface thread only.
+    std::shared_ptr<const CRaster> Image() const;
+    // "The capture's file is missing: <cache path>", or the reader's error, after a failed read.
+    const std::string& ImageError() const { return imageError_; }
+    // The current capture holds its picture in memory; the others let theirs go. A picture whose
+    // file could not be written is always held.
+    void HoldImage();
+    void ReleaseImage();
+    bool HoldsImage() const { return held_ != nullptr; }
+
     std::string timeText;  // hh:mm:ss
     std::string dateText;  // mm/dd/yy
-    std::unique_ptr<CRaster> image;
+    // Made by MakeThumbnail (saved) or, for captures without one, in memory when the picture is
+    // first let go.
     std::unique_ptr<CRaster> thumbnail;
     QImage bitmap;
     std::string cachePath;
@@ -60,6 +77,16 @@ class CCaptureRecord {
 
   private:
     void StampNow();
-    // Shows the image's last error and drops it.
-    int FailWithImageError();
+    // Shows the picture's last error; the record keeps no picture.
+    static int FailWithImageError(const CRaster& picture);
+    // Takes a new picture as the one in memory; `stored` tells whether its file was written.
+    void Keep(std::unique_ptr<CRaster> picture, bool stored);
+    std::shared_ptr<CRaster> ReadCacheFile() const;
+    void MakeMemoryThumbnail(const CRaster& picture);
+
+    mutable std::shared_ptr<const CRaster> held_;
+    mutable std::weak_ptr<const CRaster> inUse_;
+    mutable std::string imageError_;
+    bool holding_ = false;
+    bool onlyInMemory_ = false;  // its file could not be written
 };

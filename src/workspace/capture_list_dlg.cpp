@@ -68,12 +68,13 @@ QString CCaptureListDlg::RowText(int row, int column) const {
     return item ? item->text(column) : QString();
 }
 
-// A click shows the capture of the selected row's slot.
+// A click shows the capture of the selected row's slot. The picture is painted before the mail
+// document is rebuilt, so it shows at once.
 void CCaptureListDlg::OnClick() {
     const int row = SelectedRow();
     if (row < 0) return;
     ui_->id1023->setCurrentItem(ui_->id1023->topLevelItem(row));
     preview_->SetCurrent(RowSlot(row));
-    preview_->RebuildMailDocument();
     preview_->DrawCurrent();
+    preview_->RebuildMailDocument();
 }

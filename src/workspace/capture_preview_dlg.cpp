@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
@@ -293,7 +294,8 @@ int CCapturePreviewDlg::StoreCapture(std::unique_ptr<CCaptureRecord> record) {
     hasCaptures_ = 1;
     App()->captureExists = 1;
     captureList_->InsertRow(*slots_[slot], slot);
-    current_ = newest_ = slot;
+    newest_ = slot;
+    SetCurrent(slot);
     update();
     UpdateInfoText();
     ui_->id1073->update();
@@ -354,8 +356,13 @@ void CCapturePreviewDlg::OpenCaptureFile(const std::string& path) {
 // ---------------------------------------------------------------------------------------------
 // The current capture
 
+// Only the current capture keeps its picture in memory: the one shown before lets it go (unless
+// something still uses it), the new one reads it back from its file.
 void CCapturePreviewDlg::SetCurrent(int slot) {
-    if (slot >= 0 && slot < kSlots) current_ = slot;
+    if (slot < 0 || slot >= kSlots) return;
+    if (slot != current_ && slots_[current_]) slots_[current_]->ReleaseImage();
+    current_ = slot;
+    if (slots_[current_]) slots_[current_]->HoldImage();
 }
 
 // The information text follows the capture shown, whether or not the window is out.
@@ -369,23 +376,28 @@ void CCapturePreviewDlg::DrawCurrent(QPainter& painter, const QRect& area) {
     painter.fillRect(area, QColor(kBarColour));
     UpdateInfoText();
     const CCaptureRecord* record = Slot(current_);
-    if (!record || !record->image || !record->image->IsValid()) return;
-    const CRaster& image = *record->image;
+    if (!record) return;
+    // A capture whose file has gone shows its thumbnail (the information text says why).
+    const std::shared_ptr<const CRaster> image = record->Image();
+    const CRaster* shown = image ? image.get() : record->thumbnail.get();
+    if (!shown || !shown->IsValid()) return;
     const QRect picture =
-        FitRect(area, static_cast<int>(image.GetWidth()), static_cast<int>(image.GetHeight()));
-    Stretch(image, painter, picture.x(), picture.y(), picture.width(), picture.height());
+        FitRect(area, static_cast<int>(shown->GetWidth()), static_cast<int>(shown->GetHeight()));
+    Stretch(*shown, painter, picture.x(), picture.y(), picture.width(), picture.height());
 }
 
 void CCapturePreviewDlg::UpdateInfoText() {
     const CCaptureRecord* record = hasCaptures_ ? Slot(current_) : nullptr;
     QString text;
-    if (record && record->image && record->image->IsValid()) {
-        const CRaster& image = *record->image;
+    const std::shared_ptr<const CRaster> image = record ? record->Image() : nullptr;
+    if (image && image->IsValid()) {
         text = QString("%1x%2\n%3 Bpp\n%4")
-                   .arg(image.GetWidth())
-                   .arg(image.GetHeight())
-                   .arg(image.GetBpp())
-                   .arg(image.GetSize());
+                   .arg(image->GetWidth())
+                   .arg(image->GetHeight())
+                   .arg(image->GetBpp())
+                   .arg(image->GetSize());
+    } else if (record) {
+        text = QString::fromStdString(record->ImageError());
     }
     if (ui_->id1003->toPlainText() != text) ui_->id1003->setPlainText(text);
 }
@@ -409,12 +421,16 @@ std::string CCapturePreviewDlg::WebImagePath(const CCaptureRecord& record) {
     const std::string& path = record.cachePath;
     const std::string extension = DottedExtension(path);
     for (const char* web : {".jpg", ".jpeg", ".gif", ".png", ".ico"}) {
-        if (extension == web) return path;
+        if (extension != web) continue;
+        if (QFileInfo::exists(QString::fromStdString(path))) return path;
+        record.Image();  // notes that the file is missing
+        return {};
     }
-    if (!record.image || !record.image->IsValid()) return {};
+    const std::shared_ptr<const CRaster> image = record.Image();
+    if (!image || !image->IsValid()) return {};
     const std::string jpeg = path.substr(0, path.size() - extension.size()) + ".jpg";
     // JPEG holds only true colour and grey: a palette picture is written from a 24-bit copy.
-    CRaster copy(*record.image);
+    CRaster copy(*image);
     if (copy.GetBpp() != 24 && !copy.IncreaseBpp(24)) return {};
     if (!copy.Save(jpeg.c_str(), kTypeJpeg)) return {};
     return jpeg;
@@ -426,7 +442,9 @@ void CCapturePreviewDlg::RebuildMailDocument() {
     if (!record) return;
     const std::string path = WebImagePath(*record);
     mailDocument_ = std::make_unique<CBogusDoc>();
-    if (path.empty() || !mailDocument_->OnOpenDocument(path)) {
+    if (path.empty() && !record->ImageError().empty()) {
+        platform::ShowMessage(record->ImageError(), kCaption);
+    } else if (path.empty() || !mailDocument_->OnOpenDocument(path)) {
         platform::ShowMessage("bad document", kCaption);
     }
 }
@@ -530,13 +548,20 @@ void CCapturePreviewDlg::ShowClipboardViewer() {
 void CCapturePreviewDlg::CopyToClipboard() {
     if (!hasCaptures_) return;
     const CCaptureRecord* record = Slot(current_);
-    if (!record || !record->image || !record->image->IsValid()) return;
-    const QByteArray payload = CopyToClipboardBmp(*record->image);
+    if (!record) return;
+    const std::shared_ptr<const CRaster> image = record->Image();
+    if (!image || !image->IsValid()) {
+        platform::ShowMessage(
+            record->ImageError().empty() ? "Unable to set Clipboard data" : record->ImageError(),
+            kCaption);
+        return;
+    }
+    const QByteArray payload = CopyToClipboardBmp(*image);
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!payload.isEmpty()) {
         auto* data = new QMimeData;
         data->setData("image/bmp", payload);
-        data->setImageData(MakeBitmap(*record->image));
+        data->setImageData(MakeBitmap(*image));
         clipboard->setMimeData(data);
     }
     if (payload.isEmpty() || !clipboard->ownsClipboard()) {
@@ -573,7 +598,7 @@ int CCapturePreviewDlg::ReleaseCurrent() {
         if (slots_[slot]) ++number_;
     }
     // The first capture left is shown (slot 0 when none is left).
-    current_ = std::max(0, FirstOccupiedSlot());
+    SetCurrent(std::max(0, FirstOccupiedSlot()));
     if (number_ == 0) hasCaptures_ = 0;
     return released;
 }

@@ -80,6 +80,7 @@ class CCapturePreviewDlg : public CSkinnedDialog, public CCommandTarget {
     void TakeDroppedFile(const QString& path);
 
     // --- the current capture ---
+    // The capture shown and acted on; only it keeps its picture in memory.
     void SetCurrent(int slot);
     int current() const { return current_; }
     // Repaints the image area now.

@@ -120,7 +120,7 @@ TEST_F(CaptureFixture, DroppedFilesAreCopiedUnderTheirOwnExtension) {
     ASSERT_EQ(record.FromFile(home.File("Photo.JPEG").toStdString()), 1);
     EXPECT_EQ(record.cachePath, home.File("cache/Image-0.jpeg").toStdString());
     EXPECT_TRUE(home.Exists("cache/Image-0.jpeg"));
-    EXPECT_EQ(record.image->GetType(), uint32_t(kTypeJpeg));
+    EXPECT_EQ(record.Image()->GetType(), uint32_t(kTypeJpeg));
     EXPECT_EQ(record.importedFlag, 1);
     EXPECT_EQ(App()->captureCounter, 1);
 
@@ -137,7 +137,7 @@ TEST_F(CaptureFixture, DamagedImageFileShowsTheImageErrorAndKeepsNothing) {
     home.Write("broken.png", "not a png at all");
     CCaptureRecord record(80, 60);
     EXPECT_EQ(record.FromFile(home.File("broken.png").toStdString()), 0);
-    EXPECT_EQ(record.image, nullptr);
+    EXPECT_EQ(record.Image(), nullptr);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_FALSE(messages[0].empty());
 

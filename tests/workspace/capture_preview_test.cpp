@@ -249,7 +249,7 @@ TEST_F(Drops, PhotoJpegIsCopiedIntoTheCacheAndShownFirstInTheDropList) {
     ASSERT_EQ(preview->number(), 1);
     const CCaptureRecord* record = preview->Slot(0);
     EXPECT_EQ(record->cachePath, home.File("cache/Image-0.jpeg").toStdString());
-    EXPECT_EQ(record->image->GetType(), static_cast<uint32_t>(kTypeJpeg));
+    EXPECT_EQ(record->Image()->GetType(), static_cast<uint32_t>(kTypeJpeg));
     EXPECT_EQ(record->importedFlag, 1);
     EXPECT_TRUE(home.Exists("cache/Image-0.jpeg"));
     EXPECT_TRUE(home.Exists("Photo.JPEG"));  // a drop never takes the file away
@@ -322,8 +322,8 @@ TEST_F(Preview, OpenFileTakesATiffAndIgnoresANameWithoutExtension) {
     preview->onCommand(ids::kCmdOpenFile);
     ASSERT_EQ(preview->number(), 1);
     const CCaptureRecord* record = preview->Slot(0);
-    EXPECT_EQ(record->image->GetType(), static_cast<uint32_t>(kTypeTiff));
-    EXPECT_EQ(record->image->GetWidth(), 30u);
+    EXPECT_EQ(record->Image()->GetType(), static_cast<uint32_t>(kTypeTiff));
+    EXPECT_EQ(record->Image()->GetWidth(), 30u);
     EXPECT_EQ(record->cachePath, home.File("cache/IT-0.bmp").toStdString());
     EXPECT_TRUE(home.Exists("cache/IT-0.bmp"));
 
@@ -334,7 +334,7 @@ TEST_F(Preview, OpenFileTakesATiffAndIgnoresANameWithoutExtension) {
     ASSERT_TRUE(palette.save(home.File("palette.bmp"), "BMP"));
     preview->OpenCaptureFile(home.File("palette.bmp").toStdString());
     ASSERT_EQ(preview->number(), 2);
-    EXPECT_LT(preview->Slot(1)->image->GetBpp(), 24u);
+    EXPECT_LT(preview->Slot(1)->Image()->GetBpp(), 24u);
     EXPECT_TRUE(messages.empty());
     ASSERT_NE(preview->mailDocument(), nullptr);
     EXPECT_EQ(preview->mailDocument()->pathName(), home.File("cache/IT-1.jpg").toStdString());
