@@ -152,6 +152,7 @@ void CCaptureRecord::Keep(std::unique_ptr<CRaster> picture, bool stored) {
     holding_ = true;
     onlyInMemory_ = !stored;
     imageError_.clear();
+    fileMissing_ = false;
 }
 
 std::shared_ptr<const CRaster> CCaptureRecord::Image() const {
@@ -165,16 +166,22 @@ std::shared_ptr<const CRaster> CCaptureRecord::Image() const {
     return picture;
 }
 
+std::string CCaptureRecord::MissingFileText(const std::string& file) {
+    return "The capture's file is missing: " + file;
+}
+
 std::shared_ptr<CRaster> CCaptureRecord::ReadCacheFile() const {
     imageError_.clear();
+    fileMissing_ = false;
     const int type = RasterTypeFromPath(cachePath);
     auto picture = std::make_shared<CRaster>();
     if (type >= 0 && picture->Load(cachePath.c_str(), static_cast<uint32_t>(type)) &&
         picture->IsValid()) {
         return picture;
     }
-    if (!QFileInfo::exists(QString::fromStdString(cachePath))) {
-        imageError_ = "The capture's file is missing: " + cachePath;
+    fileMissing_ = !QFileInfo::exists(QString::fromStdString(cachePath));
+    if (fileMissing_) {
+        imageError_ = MissingFileText(cachePath);
     } else {
         imageError_ =
             picture->GetLastError()[0] ? picture->GetLastError() : "Unable to read " + cachePath;

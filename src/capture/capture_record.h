@@ -50,6 +50,8 @@ class CCaptureRecord {
     std::shared_ptr<const CRaster> Image() const;
     // "The capture's file is missing: <cache path>", or the reader's error, after a failed read.
     const std::string& ImageError() const { return imageError_; }
+    bool FileMissing() const { return fileMissing_; }
+    static std::string MissingFileText(const std::string& file);
     // The current capture holds its picture in memory; the others let theirs go. A picture whose
     // file could not be written is always held.
     void HoldImage();
@@ -87,6 +89,7 @@ class CCaptureRecord {
     mutable std::shared_ptr<const CRaster> held_;
     mutable std::weak_ptr<const CRaster> inUse_;
     mutable std::string imageError_;
+    mutable bool fileMissing_ = false;
     bool holding_ = false;
     bool onlyInMemory_ = false;  // its file could not be written
 };

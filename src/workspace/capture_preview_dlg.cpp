@@ -21,6 +21,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPainter>
 
 #include <algorithm>
@@ -397,8 +398,12 @@ void CCapturePreviewDlg::UpdateInfoText() {
                    .arg(image->GetBpp())
                    .arg(image->GetSize());
     } else if (record) {
-        text = QString::fromStdString(record->ImageError());
+        // The message's file name, on as many lines as the box needs.
+        text = QString::fromStdString(record->FileMissing()
+                                          ? CCaptureRecord::MissingFileText(record->FileName())
+                                          : record->ImageError());
     }
+    ui_->id1003->setLineWrapMode(image ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
     if (ui_->id1003->toPlainText() != text) ui_->id1003->setPlainText(text);
 }
 

@@ -86,7 +86,7 @@ TEST_F(ListClicks, ACaptureWhoseFileWasDeletedShowsItsThumbnailAndTheMessage) {
     ShowList();
     ClickRow(0);
     EXPECT_EQ(CountMessages(message), 1);
-    EXPECT_EQ(preview->InfoText().toStdString(), message);
+    EXPECT_EQ(preview->InfoText(), "The capture's file is missing: IT-0.bmp");
     EXPECT_EQ(ShownCentre(), kColours[0]);  // the thumbnail, enlarged
 
     preview->onCommand(ids::kCmdCopyToClipboard);
