@@ -123,3 +123,72 @@ inline constexpr int kInspectorDialog = 193;
 inline constexpr int kInspectorRows = 1056;   // list view: "Attribute" and "Value"
 inline constexpr int kInspectorClass = 1057;  // combo box of class names
 }  // namespace ids
+// --- Image editor: documents, views, frames, operation dialogs, HTML preview ------------------
+namespace ids {
+inline constexpr int kHintImageChanged = 1025;  // views: the image or the zoom changed
+inline constexpr int kMsgRefreshViews = 0x401;  // view: refresh every view of the document
+
+// Framework commands of the editor's menus.
+inline constexpr int kCmdFileClose = 57602;
+inline constexpr int kCmdFileSaveAs = 57604;
+inline constexpr int kCmdFilePrintSetup = 57606;
+inline constexpr int kCmdFilePrintDirect = 57608;
+inline constexpr int kCmdFilePrintPreview = 57609;
+inline constexpr int kCmdFileMru1 = 57616;  // up to 57619
+inline constexpr int kCmdAppExit = 57665;
+inline constexpr int kCmdEditUndo = 57643;
+inline constexpr int kCmdEditRedo = 57644;
+inline constexpr int kCmdWindowArrange = 57649;
+inline constexpr int kCmdWindowCascade = 57650;
+inline constexpr int kCmdWindowTile = 57651;
+inline constexpr int kCmdViewToolBar = 59392;
+inline constexpr int kCmdViewStatusBar = 59393;
+
+// The Image and HTML menus.
+inline constexpr int kCmdCrop = 32778;
+inline constexpr int kCmdLighten = 32788;
+inline constexpr int kCmdDarken = 32789;
+inline constexpr int kCmdZoomIn = 32790;
+inline constexpr int kCmdZoomOut = 32791;
+inline constexpr int kCmdReplicate = 32792;
+inline constexpr int kCmdMirror = 32794;
+inline constexpr int kCmdRotateRight = 32795;
+inline constexpr int kCmdRotateLeft = 32796;
+inline constexpr int kCmdColorsReduce = 32799;
+inline constexpr int kCmdColorsIncrease = 32800;
+inline constexpr int kCmdInformation = 32801;
+inline constexpr int kCmdGreyscale = 32803;
+inline constexpr int kCmdEncryption = 32805;
+inline constexpr int kCmdResize = 32808;
+inline constexpr int kCmdImageAsHtml = 32822;
+inline constexpr int kCmdThumbnailGallery = 32823;
+inline constexpr int kCmdAnnotate = 32836;
+
+// Operation dialogs and their controls.
+inline constexpr int kIncreaseDepthDialog = 142;
+inline constexpr int kDecreaseDepthDialog = 143;
+inline constexpr int kRotateDialog = 144;
+inline constexpr int kInformationDialog = 174;
+inline constexpr int kResizeDialog = 197;
+inline constexpr int kAnnotateDialog = 235;
+inline constexpr int kHtmlPreviewDialog = 150;
+inline constexpr int kDepthChoice1 = 1017;  // radio buttons of both colour depth dialogs
+inline constexpr int kDepthChoice2 = 1018;
+inline constexpr int kDepthChoice3 = 1019;
+inline constexpr int kRotate90 = 1034;
+inline constexpr int kRotate180 = 1035;
+inline constexpr int kRotate270 = 1036;
+inline constexpr int kInformationText = 1033;
+inline constexpr int kResizeWidth = 1062;
+inline constexpr int kResizeHeight = 1063;
+inline constexpr int kResizeKeepAspect = 1064;
+inline constexpr int kResizeFast = 1008;
+inline constexpr int kResizeFactor = 1065;
+inline constexpr int kAnnotateFont = 1081;
+inline constexpr int kAnnotateText = 1082;
+inline constexpr int kAnnotateDate = 1083;
+inline constexpr int kAnnotateTime = 1084;
+inline constexpr int kHtmlPreviewButton = 1000;
+inline constexpr int kHtmlPreviewPane = 0xE900;
+}  // namespace ids
+// --- End of image editor -----------------------------------------------------------------------

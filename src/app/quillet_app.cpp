@@ -4,6 +4,7 @@
 #include "platform/folders.h"
 #include "app/profile.h"
 #include "capture/mw.h"
+#include "editor/doc_template.h"
 #include "editor/main_frame.h"
 #include "ids.h"
 #include "panel/control_panel.h"
@@ -223,6 +224,14 @@ void CQuilletApp::AppendSessionToHistory() {
 bool CQuilletApp::onCommand(int id) {
     if (id == ids::kCmdAppAbout) {
         ShowAboutBox();
+        return true;
+    }
+    if (id == ids::kCmdFileNew) {
+        NewWorkspaceDocument();
+        return true;
+    }
+    if (id == ids::kCmdFileOpen) {
+        OpenImageFileCommand();
         return true;
     }
     return false;

@@ -4,6 +4,7 @@
 #include "capture/coordinate_readout.h"
 #include "capture/grab.h"
 #include "capture/naming.h"
+#include "editor/doc_template.h"
 #include "ids.h"
 #include "panel/control_panel.h"
 #include "panel/tray_icon.h"
@@ -69,6 +70,8 @@ void CMW::OnStart() {
 }
 
 void CMW::OnExit() {
+    // Modified pictures in the editor are offered for saving once, all together.
+    if (DocTemplate() && !DocTemplate()->SaveAllModified()) return;
     App()->quitting = 1;
     QCoreApplication::exit(0);
 }

@@ -1,17 +1,28 @@
 #include "editor/main_frame.h"
 
 #include "app/quillet_app.h"
+#include "editor/child_frame.h"
+#include "editor/doc_template.h"
+#include "editor/lumo_view.h"
 #include "ids.h"
 #include "platform/keyboard_state.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+
+#include <vector>
 
 namespace {
 
@@ -37,6 +48,91 @@ constexpr ToolButton kToolButtons[] = {
     {ids::kCmdAppAbout, "About", "help-about", QStyle::SP_MessageBoxInformation},
 };
 
+struct MenuItem {
+    int id;  // 0: separator; -1: pop-up holding the items up to its -2; -3: recent files
+    const char* text;
+    const char* shortcut;
+};
+
+constexpr int kPopup = -1;
+constexpr int kPopupEnd = -2;
+constexpr int kRecentFiles = -3;
+
+// The editor's menus, each a pop-up of the menu bar.
+constexpr MenuItem kMenus[] = {
+    {kPopup, "&File", nullptr},
+    {ids::kCmdFileNew, "&New\tCtrl+N", "Ctrl+N"},
+    {ids::kCmdFileOpen, "&Open...\tCtrl+O", "Ctrl+O"},
+    {ids::kCmdFileClose, "&Close", nullptr},
+    {ids::kCmdFileSave, "&Save\tCtrl+S", "Ctrl+S"},
+    {ids::kCmdFileSaveAs, "Save &As...", nullptr},
+    {0, nullptr, nullptr},
+    {ids::kCmdFilePrint, "&Print...\tCtrl+P", "Ctrl+P"},
+    {ids::kCmdFilePrintPreview, "Print Pre&view", nullptr},
+    {ids::kCmdFilePrintSetup, "P&rint Setup...", nullptr},
+    {0, nullptr, nullptr},
+    {ids::kCmdMailRecipient, "Mail recipient (as attachment)...", nullptr},
+    {0, nullptr, nullptr},
+    {kRecentFiles, nullptr, nullptr},
+    {ids::kCmdAppExit, "E&xit", nullptr},
+    {kPopupEnd, nullptr, nullptr},
+    {kPopup, "&Edit", nullptr},
+    {ids::kCmdEditUndo, "&Undo\tCtrl+Z", "Ctrl+Z"},
+    {ids::kCmdEditRedo, "&Redo", nullptr},
+    {0, nullptr, nullptr},
+    {ids::kCmdEditCut, "Cu&t\tCtrl+X", "Ctrl+X"},
+    {ids::kCmdEditCopy, "&Copy\tCtrl+C", "Ctrl+C"},
+    {ids::kCmdEditPaste, "&Paste\tCtrl+V", "Ctrl+V"},
+    {kPopupEnd, nullptr, nullptr},
+    {kPopup, "&View", nullptr},
+    {ids::kCmdViewToolBar, "&Toolbar", nullptr},
+    {ids::kCmdViewStatusBar, "&Status Bar", nullptr},
+    {0, nullptr, nullptr},
+    {kPopup, "Zoom", nullptr},
+    {ids::kCmdZoomIn, "In", nullptr},
+    {ids::kCmdZoomOut, "Out", nullptr},
+    {kPopupEnd, nullptr, nullptr},
+    {kPopupEnd, nullptr, nullptr},
+    {kPopup, "&Image", nullptr},
+    {ids::kCmdCrop, "Crop", nullptr},
+    {ids::kCmdReplicate, "Replicate", nullptr},
+    {0, nullptr, nullptr},
+    {ids::kCmdLighten, "Lighten", nullptr},
+    {ids::kCmdDarken, "Darken", nullptr},
+    {ids::kCmdMirror, "Mirror", nullptr},
+    {kPopup, "Rotate", nullptr},
+    {ids::kCmdRotateRight, "Right", nullptr},
+    {ids::kCmdRotateLeft, "Left", nullptr},
+    {kPopupEnd, nullptr, nullptr},
+    {kPopup, "Colors", nullptr},
+    {ids::kCmdColorsReduce, "Reduce", nullptr},
+    {ids::kCmdColorsIncrease, "Increase", nullptr},
+    {kPopupEnd, nullptr, nullptr},
+    {ids::kCmdGreyscale, "Greyscale", nullptr},
+    {ids::kCmdResize, "Resize", nullptr},
+    {0, nullptr, nullptr},
+    {ids::kCmdAnnotate, "Annotate", nullptr},
+    {ids::kCmdInformation, "Information", nullptr},
+    {ids::kCmdEncryption, "Encryption", nullptr},
+    {kPopupEnd, nullptr, nullptr},
+    {kPopup, "HT&ML", nullptr},
+    {ids::kCmdImageAsHtml, "Image as HTML page", nullptr},
+    {ids::kCmdThumbnailGallery, "Thumbnail Gallery", nullptr},
+    {kPopupEnd, nullptr, nullptr},
+    {kPopup, "&Window", nullptr},
+    {ids::kCmdWindowCascade, "&Cascade", nullptr},
+    {ids::kCmdWindowTile, "&Tile", nullptr},
+    {ids::kCmdWindowArrange, "&Arrange Icons", nullptr},
+    {kPopupEnd, nullptr, nullptr},
+    {kPopup, "&Help", nullptr},
+    {ids::kCmdAppAbout, "&About Quillet...", nullptr},
+    {kPopupEnd, nullptr, nullptr},
+};
+
+bool IsRecentFile(int id) {
+    return id >= ids::kCmdFileMru1 && id < ids::kCmdFileMru1 + 4;
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame() {
@@ -52,7 +148,140 @@ CMainFrame::CMainFrame() {
 CMainFrame::~CMainFrame() = default;
 
 bool CMainFrame::Create() {
-    return CreateToolBar() && CreateStatusBar();
+    docTemplate_ = std::make_unique<CDocTemplate>(mdiArea_);
+    if (!CreateToolBar() || !CreateStatusBar()) return false;
+    CreateMenus();
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, [this] { UpdateCommandUI(); });
+    UpdateCommandUI();
+    return true;
+}
+
+void CMainFrame::CreateMenus() {
+    std::vector<QMenu*> open;  // the pop-ups being filled, innermost last
+    QMenu* menu = nullptr;
+    for (const MenuItem& item : kMenus) {
+        if (item.id == kPopup) {
+            menu = menu ? menu->addMenu(item.text) : menuBar()->addMenu(item.text);
+            open.push_back(menu);
+            connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandUI(); });
+            if (!fileMenu_) fileMenu_ = menu;
+        } else if (item.id == kPopupEnd) {
+            open.pop_back();
+            menu = open.empty() ? nullptr : open.back();
+        } else if (item.id == 0) {
+            menu->addSeparator();
+        } else if (item.id == kRecentFiles) {
+            recentAnchor_ = menu->addSeparator();
+        } else {
+            QAction* action = menu->addAction(QString(item.text));
+            action->setData(item.id);
+            action->setObjectName(QString("menu%1").arg(item.id));
+            if (item.shortcut) action->setShortcut(QKeySequence(item.shortcut));
+            connect(action, &QAction::triggered, this, [this, id = item.id] { onCommand(id); });
+        }
+    }
+    connect(fileMenu_, &QMenu::aboutToShow, this, &CMainFrame::FillRecentFiles);
+    FillRecentFiles();
+}
+
+// The recent files (up to four) between the mail item and Exit, numbered "&1" to "&4".
+void CMainFrame::FillRecentFiles() {
+    for (QAction* action : fileMenu_->actions()) {
+        if (IsRecentFile(action->data().toInt())) {
+            fileMenu_->removeAction(action);
+            delete action;
+        }
+    }
+    const QStringList& files = App() ? App()->recentFiles.files() : QStringList();
+    QAction* before = recentAnchor_;
+    for (int i = static_cast<int>(files.size()) - 1; i >= 0; --i) {
+        auto* action = new QAction(QString("&%1 %2").arg(i + 1).arg(files[i]), fileMenu_);
+        const int id = ids::kCmdFileMru1 + i;
+        action->setData(id);
+        action->setObjectName(QString("menu%1").arg(id));
+        connect(action, &QAction::triggered, this, [this, id] { onCommand(id); });
+        fileMenu_->insertAction(before, action);
+        before = action;
+    }
+}
+
+QAction* CMainFrame::MenuAction(int id) const {
+    return findChild<QAction*>(QString("menu%1").arg(id));
+}
+
+CLumoDoc* CMainFrame::ActiveDocument() const {
+    CLumoView* view = ActiveView();
+    return view ? view->document() : nullptr;
+}
+
+CLumoView* CMainFrame::ActiveView() const {
+    auto* frame = qobject_cast<CChildFrame*>(mdiArea_->activeSubWindow());
+    if (!frame && !mdiArea_->subWindowList().isEmpty()) {
+        // A hidden main frame has no active window: the last one activated counts.
+        frame = qobject_cast<CChildFrame*>(mdiArea_->currentSubWindow());
+    }
+    return frame ? frame->view() : nullptr;
+}
+
+CommandState CMainFrame::QueryCommand(int id) const {
+    CommandState state;
+    CLumoView* view = ActiveView();
+    CLumoDoc* doc = view ? view->document() : nullptr;
+    switch (id) {
+        case ids::kCmdFileNew:
+        case ids::kCmdFileOpen:
+        case ids::kCmdAppAbout:
+        case ids::kCmdAppExit:
+            state.enabled = true;
+            return state;
+        case ids::kCmdViewToolBar:
+        case ids::kCmdViewStatusBar: {
+            const QWidget* bar = id == ids::kCmdViewToolBar
+                                     ? static_cast<QWidget*>(findChild<QToolBar*>())
+                                     : static_cast<QWidget*>(statusBar());
+            state.enabled = true;
+            state.checked = bar && !bar->isHidden();
+            return state;
+        }
+        case ids::kCmdFileClose:
+            state.enabled = doc && !doc->IsBusy();
+            return state;
+        case ids::kCmdWindowCascade:
+        case ids::kCmdWindowTile:
+        case ids::kCmdWindowArrange:
+            state.enabled = !mdiArea_->subWindowList().isEmpty();
+            return state;
+        default:
+            break;
+    }
+    if (IsRecentFile(id)) {
+        state.enabled = App() && id - ids::kCmdFileMru1 < App()->recentFiles.files().size();
+        return state;
+    }
+    if (view && view->Handles(id)) {
+        state.enabled = view->IsEnabled(id);
+        return state;
+    }
+    if (doc && doc->Handles(id)) return doc->UpdateCommand(id);
+    // Commands without a handler (Cut, Paste, printing, mail) stay disabled.
+    return state;
+}
+
+void CMainFrame::UpdateCommandUI() {
+    for (QAction* action : findChildren<QAction*>()) {
+        if (!action->data().isValid() || action->isSeparator()) continue;
+        const int id = action->data().toInt();
+        const CommandState state = QueryCommand(id);
+        action->setEnabled(state.enabled);
+        const bool checkable =
+            id == ids::kCmdViewToolBar || id == ids::kCmdViewStatusBar || id == ids::kCmdAnnotate;
+        action->setCheckable(checkable);
+        if (checkable) action->setChecked(state.checked);
+        if (!state.text.isEmpty() && action->objectName().startsWith("menu"))
+            action->setText(state.text);
+        else if (id == ids::kCmdEditUndo && action->objectName().startsWith("menu"))
+            action->setText("&Undo\tCtrl+Z");
+    }
 }
 
 bool CMainFrame::CreateToolBar() {
@@ -111,8 +340,76 @@ void CMainFrame::SetMessageText(const QString& text) {
 }
 
 bool CMainFrame::onCommand(int id) {
-    // The application's own commands; the editor's documents add theirs.
-    return App() && App()->onCommand(id);
+    bool handled = OnFrameCommand(id);
+    if (!handled) {
+        CLumoView* view = ActiveView();
+        CLumoDoc* doc = view ? view->document() : nullptr;
+        if (view && view->Handles(id)) {
+            handled = view->onCommand(id);
+        } else if (doc && doc->Handles(id)) {
+            handled = doc->onCommand(id);
+        } else if (QueryCommand(id).enabled || id == ids::kCmdAppAbout) {
+            handled = App() && App()->onCommand(id);
+        }
+    }
+    UpdateCommandUI();
+    return handled;
+}
+
+bool CMainFrame::OnFrameCommand(int id) {
+    if (IsRecentFile(id)) {
+        const QStringList files = App() ? App()->recentFiles.files() : QStringList();
+        const int index = id - ids::kCmdFileMru1;
+        if (index < files.size() && docTemplate_ && !docTemplate_->OpenDocumentFile(files[index])) {
+            // A file that is gone leaves the list.
+            if (!QFileInfo::exists(files[index])) {
+                App()->recentFiles.Remove(index);
+                App()->recentFiles.Save();
+            }
+        }
+        return true;
+    }
+    switch (id) {
+        case ids::kCmdViewToolBar:
+            if (auto* bar = findChild<QToolBar*>()) bar->setVisible(bar->isHidden());
+            return true;
+        case ids::kCmdViewStatusBar:
+            statusBar()->setVisible(statusBar()->isHidden());
+            return true;
+        case ids::kCmdWindowCascade:
+            mdiArea_->cascadeSubWindows();
+            return true;
+        case ids::kCmdWindowTile:
+            mdiArea_->tileSubWindows();
+            return true;
+        case ids::kCmdWindowArrange:
+            for (QMdiSubWindow* window : mdiArea_->subWindowList()) {
+                if (window->isMinimized()) window->showMinimized();
+            }
+            return true;
+        case ids::kCmdFileClose:
+            if (QMdiSubWindow* window = mdiArea_->activeSubWindow()) window->close();
+            return true;
+        case ids::kCmdAppExit:
+            close();  // hides the editor until the program quits
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+// Dropped files open as documents.
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    event->acceptProposedAction();
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile() && docTemplate_) docTemplate_->OpenDocumentFile(url.toLocalFile());
+    }
+    UpdateCommandUI();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

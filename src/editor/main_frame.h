@@ -2,10 +2,18 @@
 
 #include "app/command_target.h"
 
+#include "editor/lumo_doc.h"
+
 #include <QMainWindow>
 
+#include <memory>
+
+class CDocTemplate;
+class CLumoView;
+class QAction;
 class QLabel;
 class QMdiArea;
+class QMenu;
 class QTimer;
 
 // The image editor's main frame: the MDI area, the tool bar and the status bar. It starts hidden
@@ -24,19 +32,34 @@ class CMainFrame : public QMainWindow, public CCommandTarget {
     bool Create();
 
     bool onCommand(int id) override;
+    // What a command's menu item and tool bar button show now.
+    CommandState QueryCommand(int id) const;
+    // Brings every menu item and tool bar button up to date.
+    void UpdateCommandUI();
 
     QMdiArea* mdiArea() const { return mdiArea_; }
+    CDocTemplate* docTemplate() const { return docTemplate_.get(); }
+    // The document and view of the active document window, or null.
+    CLumoDoc* ActiveDocument() const;
+    CLumoView* ActiveView() const;
+    // The action of a menu command, for tests and for the menus' own use.
+    QAction* MenuAction(int id) const;
     // Shows a text in the status bar's message pane.
     void SetMessageText(const QString& text);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
   private:
     bool CreateToolBar();
     bool CreateStatusBar();
+    void CreateMenus();
+    void FillRecentFiles();
+    bool OnFrameCommand(int id);
     void UpdateKeyboardIndicators();
 
     QMdiArea* mdiArea_ = nullptr;
@@ -45,4 +68,7 @@ class CMainFrame : public QMainWindow, public CCommandTarget {
     QLabel* numIndicator_ = nullptr;
     QLabel* scrollIndicator_ = nullptr;
     QTimer* indicatorTimer_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentAnchor_ = nullptr;
+    std::unique_ptr<CDocTemplate> docTemplate_;
 };

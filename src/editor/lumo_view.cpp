@@ -1,0 +1,297 @@
+#include "editor/lumo_view.h"
+
+#include "app/quillet_app.h"
+#include "editor/lumo_doc.h"
+#include "editor/main_frame.h"
+#include "ids.h"
+#include "image/qt/raster_qt.h"
+#include "platform/message_box.h"
+
+#include <QEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+void (*g_thumbnailMaker)(CLumoDoc&) = nullptr;
+
+// Scaled size of the picture: trunc(size × zoom).
+int Scaled(uint32_t size, float zoom) {
+    return static_cast<int>(static_cast<float>(size) * zoom);
+}
+
+// new size × old position / old size, in 64 bits (large pictures at zoom 16 overflow 32).
+int KeepRelative(int oldPosition, int oldSize, int newSize) {
+    return static_cast<int>(int64_t{newSize} * oldPosition / oldSize);
+}
+
+}  // namespace
+
+void CLumoView::SetThumbnailMaker(void (*maker)(CLumoDoc&)) {
+    g_thumbnailMaker = maker;
+}
+
+CLumoView::CLumoView(CLumoDoc* doc, QWidget* parent) : QAbstractScrollArea(parent), doc_(doc) {
+    setObjectName("CLumoView");
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    viewport()->setMouseTracking(false);
+    connect(doc, &CLumoDoc::viewsUpdated, this, &CLumoView::OnUpdate);
+}
+
+CLumoView::~CLumoView() = default;
+
+qreal CLumoView::Ratio() const {
+    return viewport()->devicePixelRatioF();
+}
+
+QMdiSubWindow* CLumoView::Frame() const {
+    return qobject_cast<QMdiSubWindow*>(parentWidget());
+}
+
+QPoint CLumoView::ScrollPosition() const {
+    return QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+void CLumoView::ScrollTo(QPoint devicePosition) {
+    horizontalScrollBar()->setValue(devicePosition.x());
+    verticalScrollBar()->setValue(devicePosition.y());
+}
+
+void CLumoView::SetDragRect(int left, int top, int right, int bottom) {
+    dragLeft_ = left;
+    dragTop_ = top;
+    dragRight_ = right;
+    dragBottom_ = bottom;
+    viewport()->update();
+}
+
+// --- refreshes ----------------------------------------------------------------------------------
+
+void CLumoView::OnUpdate(int hint) {
+    if (!doc_) return;
+    RebuildScreenCopy();
+    const CRaster* image = doc_->image.get();
+    const QSize oldSize = scrollSize_;
+    const QPoint oldPosition = ScrollPosition();
+    scrollSize_ =
+        image ? QSize(Scaled(image->GetWidth(), doc_->zoom), Scaled(image->GetHeight(), doc_->zoom))
+              : QSize();
+    if (hint == ids::kHintImageChanged) FitFrame();
+    UpdateScrollBars();
+    if (hint == ids::kHintImageChanged && oldSize.width() > 0 && oldSize.height() > 0) {
+        ScrollTo(QPoint(KeepRelative(oldPosition.x(), oldSize.width(), scrollSize_.width()),
+                        KeepRelative(oldPosition.y(), oldSize.height(), scrollSize_.height())));
+    }
+    viewport()->update();
+}
+
+void CLumoView::RebuildScreenCopy() {
+    const CRaster* image = doc_ ? doc_->image.get() : nullptr;
+    if (!image || !image->IsValid()) {
+        screenCopy_ = QImage();
+        return;
+    }
+    const QSize size(static_cast<int>(image->GetWidth()), static_cast<int>(image->GetHeight()));
+    if (screenCopy_.size() != size) screenCopy_ = QImage(size, QImage::Format_RGB32);
+    screenCopy_.fill(palette().color(QPalette::Base));
+    Draw(*image, screenCopy_, 0, 0);
+}
+
+void CLumoView::UpdateScrollBars() {
+    const qreal ratio = Ratio();
+    const QSize page(static_cast<int>(std::lround(viewport()->width() * ratio)),
+                     static_cast<int>(std::lround(viewport()->height() * ratio)));
+    QScrollBar* bars[] = {horizontalScrollBar(), verticalScrollBar()};
+    const int sizes[] = {scrollSize_.width(), scrollSize_.height()};
+    const int pages[] = {page.width(), page.height()};
+    for (int i = 0; i < 2; ++i) {
+        bars[i]->setRange(0, std::max(0, sizes[i] - pages[i]));
+        bars[i]->setPageStep(std::max(1, pages[i]));
+        bars[i]->setSingleStep(std::max(1, pages[i] / 10));
+    }
+}
+
+// Fits the child frame around the picture inside the main frame's client area.
+void CLumoView::FitFrame() {
+    QMdiSubWindow* frame = Frame();
+    if (!frame || frame->isMinimized() || frame->isMaximized() || !frame->mdiArea()) return;
+    const QWidget* client = frame->mdiArea()->viewport();
+    const int usableWidth = client->width() - frame->x() - 12;
+    const int usableHeight = client->height() - frame->y() - 12;
+    const qreal ratio = Ratio();
+    const int pictureWidth = static_cast<int>(std::ceil(scrollSize_.width() / ratio));
+    const int pictureHeight = static_cast<int>(std::ceil(scrollSize_.height() / ratio));
+    // The whole frame, borders and caption included, stays inside the usable area.
+    const QSize nonClient = frame->size() - maximumViewportSize();
+    frame->resize(
+        std::max(0, std::min(usableWidth - nonClient.width(), pictureWidth)) + nonClient.width(),
+        std::max(0, std::min(usableHeight - nonClient.height(), pictureHeight)) +
+            nonClient.height());
+}
+
+void CLumoView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+}
+
+void CLumoView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+bool CLumoView::event(QEvent* event) {
+    if (event->type() == QEvent::User + 1) {  // the refresh request (message 0x401)
+        if (doc_) doc_->UpdateAllViews(ids::kHintImageChanged);
+        return true;
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+// --- painting -----------------------------------------------------------------------------------
+
+void CLumoView::paintEvent(QPaintEvent* event) {
+    // Only the part that needs painting, through one buffer, in device pixels.
+    const QRect clip = event->rect();
+    const qreal ratio = Ratio();
+    const QRect device(QPoint(static_cast<int>(std::floor(clip.left() * ratio)),
+                              static_cast<int>(std::floor(clip.top() * ratio))),
+                       QPoint(static_cast<int>(std::ceil((clip.right() + 1) * ratio)) - 1,
+                              static_cast<int>(std::ceil((clip.bottom() + 1) * ratio)) - 1));
+    QImage buffer(device.size(), QImage::Format_RGB32);
+    buffer.fill(palette().color(QPalette::Base));
+    PaintPicture(buffer, device);
+    buffer.setDevicePixelRatio(ratio);
+
+    QPainter painter(viewport());
+    painter.drawImage(QPointF(device.left() / ratio, device.top() / ratio), buffer);
+    if (dragRight_ != dragLeft_ || dragBottom_ != dragTop_) {
+        QPen pen(Qt::black, 0, Qt::DotLine);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(
+            QRect(QPoint(dragLeft_, dragTop_), QPoint(dragRight_, dragBottom_)).normalized());
+    }
+    painter.end();
+    MakeThumbnailIfPending();
+}
+
+// Nearest neighbour from the screen copy: device pixel p of the scaled picture shows picture
+// pixel floor(p / zoom). The zoom is a power of two, so the division is exact.
+void CLumoView::PaintPicture(QImage& buffer, const QRect& device) const {
+    if (!doc_ || screenCopy_.isNull() || scrollSize_.isEmpty()) return;
+    const float zoom = doc_->zoom;
+    const QPoint scroll = ScrollPosition();
+    const int firstX = device.left() + scroll.x();
+    const int columns = std::min(device.width(), scrollSize_.width() - firstX);
+    if (columns <= 0) return;
+    std::vector<int> source(static_cast<size_t>(columns));
+    for (int i = 0; i < columns; ++i) {
+        source[static_cast<size_t>(i)] = std::min(
+            static_cast<int>(static_cast<float>(firstX + i) / zoom), screenCopy_.width() - 1);
+    }
+    const bool oneToOne = zoom == 1.0f;
+    for (int row = 0; row < device.height(); ++row) {
+        const int y = device.top() + scroll.y() + row;
+        if (y >= scrollSize_.height()) break;
+        const int sourceY =
+            std::min(static_cast<int>(static_cast<float>(y) / zoom), screenCopy_.height() - 1);
+        const auto* in = reinterpret_cast<const QRgb*>(screenCopy_.constScanLine(sourceY));
+        auto* out = reinterpret_cast<QRgb*>(buffer.scanLine(row));
+        if (oneToOne) {
+            std::memcpy(out, in + firstX, sizeof(QRgb) * static_cast<size_t>(columns));
+        } else {
+            for (int i = 0; i < columns; ++i) out[i] = in[source[static_cast<size_t>(i)]];
+        }
+    }
+}
+
+// The workspace thumbnail is made after the paint, never inside it.
+void CLumoView::MakeThumbnailIfPending() {
+    if (!doc_ || !doc_->thumbnailPending || thumbnailQueued_) return;
+    thumbnailQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        thumbnailQueued_ = false;
+        if (!doc_ || doc_->IsBusy()) {
+            if (doc_ && doc_->thumbnailPending) viewport()->update();  // after the operation
+            return;
+        }
+        if (!doc_->thumbnailPending) return;
+        doc_->thumbnailPending = false;
+        if (!doc_->image || !g_thumbnailMaker) return;
+        g_thumbnailMaker(*doc_);
+    });
+}
+
+// --- the drag rectangle and Crop ----------------------------------------------------------------
+
+void CLumoView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    dragging_ = true;
+    dragDrawn_ = false;
+    const QPoint at = event->position().toPoint();
+    SetDragRect(at.x(), at.y(), at.x(), at.y());
+}
+
+void CLumoView::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging_ || !(event->buttons() & Qt::LeftButton)) return;
+    const QPoint at = event->position().toPoint();
+    SetDragRect(dragLeft_, dragTop_, at.x(), at.y());
+    dragDrawn_ = true;
+}
+
+void CLumoView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    dragDrawn_ = false;
+    dragging_ = false;
+}
+
+bool CLumoView::Handles(int id) const {
+    return id == ids::kCmdCrop;
+}
+
+bool CLumoView::IsEnabled(int id) const {
+    return id == ids::kCmdCrop && doc_ && !doc_->IsBusy() && doc_->image;
+}
+
+bool CLumoView::onCommand(int id) {
+    if (id != ids::kCmdCrop) return false;
+    if (IsEnabled(id)) Crop();
+    return true;
+}
+
+void CLumoView::Crop() {
+    // A rectangle dragged up or to the left, or no drag at all, does nothing.
+    if (dragBottom_ - dragTop_ < 2 || dragRight_ - dragLeft_ < 2) return;
+    if (dragBottom_ - dragTop_ - 2 < 2 || dragRight_ - dragLeft_ - 2 < 2) {
+        platform::ShowMessage("You need to draw a rectangle first", "Quillet");
+        return;
+    }
+    // Client points to picture pixels: through the scroll position and the zoom, clamped.
+    const qreal ratio = Ratio();
+    const QPoint scroll = ScrollPosition();
+    const CRaster& image = *doc_->image;
+    auto toImage = [&](int client, int offset, uint32_t limit) {
+        const double device = client * ratio + offset;
+        const int pixel = static_cast<int>(std::floor(device / doc_->zoom));
+        return std::clamp(pixel, 0, static_cast<int>(limit));
+    };
+    const int left = toImage(dragLeft_, scroll.x(), image.GetWidth());
+    const int right = toImage(dragRight_, scroll.x(), image.GetWidth());
+    const int top = toImage(dragTop_, scroll.y(), image.GetHeight());
+    const int bottom = toImage(dragBottom_, scroll.y(), image.GetHeight());
+    SetDragRect(0, 0, 0, 0);
+    doc_->CropTo(left, top, right, bottom);
+}

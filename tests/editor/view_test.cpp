@@ -1,0 +1,116 @@
+// The image view: scroll sizes, the kept scroll position, the frame fitted into the main frame,
+// and Crop through the scroll position, the zoom and the device pixel ratio.
+#include "editor_fixture.h"
+
+#include "ids.h"
+
+#include <QMdiSubWindow>
+#include <QScrollBar>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+using EditorView = EditorFixture;
+
+// Drags with the left button across the view's client area, in Qt's own coordinates.
+void Drag(CLumoView* view, QPoint from, QPoint to) {
+    QWidget* client = view->viewport();
+    QTest::mousePress(client, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(client, (from + to) / 2);
+    QTest::mouseMove(client, to);
+    QTest::mouseRelease(client, Qt::LeftButton, Qt::NoModifier, to);
+}
+
+TEST_F(EditorView, ScrollSizesFollowTheZoomAndKeepTheRelativePosition) {
+    CLumoDoc* doc = NewDocument(Gradient(3000, 2000));
+    CLumoView* view = ViewOf(doc);
+    EXPECT_EQ(view->ScrollSize(), QSize(3000, 2000));
+
+    // The window was fitted into the main frame's client area, 12 pixels short of its edges.
+    QMdiSubWindow* window = frame->docTemplate()->FrameOf(doc);
+    const QWidget* client = frame->mdiArea()->viewport();
+    EXPECT_NEAR(window->geometry().right() + 1, client->width() - 12, 1);
+    EXPECT_NEAR(window->geometry().bottom() + 1, client->height() - 12, 1);
+
+    const qreal ratio = view->viewport()->devicePixelRatioF();
+    const QSize page(static_cast<int>(std::lround(view->viewport()->width() * ratio)),
+                     static_cast<int>(std::lround(view->viewport()->height() * ratio)));
+    EXPECT_EQ(view->horizontalScrollBar()->maximum(), 3000 - page.width());
+    view->ScrollTo(QPoint(900, 600));
+    Command(doc, ids::kCmdZoomIn);
+    EXPECT_EQ(view->ScrollSize(), QSize(6000, 4000));
+    EXPECT_NEAR(view->ScrollPosition().x(), 1800, 1);
+    EXPECT_NEAR(view->ScrollPosition().y(), 1200, 1);
+    EXPECT_EQ(view->verticalScrollBar()->maximum(), 4000 - page.height());
+    Command(doc, ids::kCmdZoomOut);
+    EXPECT_NEAR(view->ScrollPosition().x(), 900, 1);
+    EXPECT_NEAR(view->ScrollPosition().y(), 600, 1);
+
+    // At zoom 16 the scaled picture is 48000 pixels wide: the position is kept all the same.
+    doc->zoom = 8.0f;
+    doc->UpdateAllViews(1025);
+    view->ScrollTo(QPoint(20000, 9000));
+    Command(doc, ids::kCmdZoomIn);
+    EXPECT_NEAR(view->ScrollPosition().x(), 40000, 1);
+    EXPECT_NEAR(view->ScrollPosition().y(), 18000, 1);
+}
+
+TEST_F(EditorView, CropFollowsItsRulesAndTheScreenPixels) {
+    CLumoDoc* doc = NewDocument(Gradient(1000, 800));
+    CLumoView* view = ViewOf(doc);
+    Command(doc, ids::kCmdCrop);  // no drag: nothing
+    Drag(view, QPoint(50, 50), QPoint(52, 52));
+    Command(doc, ids::kCmdCrop);
+    EXPECT_EQ(messages, std::vector<std::string>{"You need to draw a rectangle first"});
+    Drag(view, QPoint(80, 80), QPoint(20, 20));  // up and to the left: nothing, no message
+    Command(doc, ids::kCmdCrop);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(doc->image->GetWidth(), 1000u);
+
+    // At zoom 2, scrolled: client points go through the scroll position and the zoom.
+    const qreal ratio = view->viewport()->devicePixelRatioF();
+    Command(doc, ids::kCmdZoomIn);
+    view->ScrollTo(QPoint(100, 50));
+    ASSERT_EQ(view->ScrollPosition(), QPoint(100, 50));
+    Drag(view, QPoint(10, 20), QPoint(110, 70));
+    Command(doc, ids::kCmdCrop);
+    auto image = [&](int client, int scroll) {
+        return static_cast<int>(std::floor((client * ratio + scroll) / 2.0));
+    };
+    const int left = image(10, 100), top = image(20, 50);
+    EXPECT_EQ(static_cast<int>(doc->image->GetWidth()), image(110, 100) - left);
+    EXPECT_EQ(static_cast<int>(doc->image->GetHeight()), image(70, 50) - top);
+    const RGBQUAD corner =
+        doc->image->GetPixelColor(0, static_cast<int32_t>(doc->image->GetHeight()) - 1);
+    EXPECT_EQ(corner.rgbRed, left);
+    EXPECT_EQ(corner.rgbGreen, top);
+    EXPECT_EQ(doc->undoLevel, 1);
+}
+
+TEST_F(EditorView, PaintsTheZoomedPictureOnTheScreen) {
+    auto picture = std::make_unique<CRaster>(20, 10, 24);
+    for (int32_t y = 0; y < 10; ++y) {
+        for (int32_t x = 0; x < 20; ++x) {
+            RGBQUAD c;
+            c.rgbRed = x < 10 ? 200 : 10;
+            c.rgbBlue = 90;
+            picture->SetPixelColor(x, y, c);
+        }
+    }
+    CLumoDoc* doc = NewDocument(std::move(picture));
+    Command(doc, ids::kCmdZoomIn);
+    Command(doc, ids::kCmdZoomIn);  // zoom 4: 80 x 40 device pixels
+    CLumoView* view = ViewOf(doc);
+    testx11::Pump(200);
+    const qreal ratio = view->viewport()->devicePixelRatioF();
+    const QPoint origin = view->viewport()->mapToGlobal(QPoint(0, 0)) * ratio;
+    const QImage shot = testx11::GrabScreen(QRect(origin, QSize(90, 50)));
+    EXPECT_EQ(QColor(shot.pixel(39, 39)), QColor(200, 0, 90));
+    EXPECT_EQ(QColor(shot.pixel(40, 0)), QColor(10, 0, 90));
+    EXPECT_EQ(QColor(shot.pixel(79, 20)), QColor(10, 0, 90));
+    EXPECT_NE(QColor(shot.pixel(85, 20)), QColor(10, 0, 90));  // beyond the picture
+}
+
+}  // namespace
