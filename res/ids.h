@@ -123,6 +123,7 @@ inline constexpr int kInspectorDialog = 193;
 inline constexpr int kInspectorRows = 1056;   // list view: "Attribute" and "Value"
 inline constexpr int kInspectorClass = 1057;  // combo box of class names
 }  // namespace ids
+
 // --- Image editor: documents, views, frames, operation dialogs, HTML preview ------------------
 namespace ids {
 inline constexpr int kHintImageChanged = 1025;  // views: the image or the zoom changed
