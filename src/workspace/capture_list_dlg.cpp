@@ -5,6 +5,8 @@
 #include "ui_capture_list_dlg.h"
 #include "workspace/capture_preview_dlg.h"
 
+#include <QKeyEvent>
+
 namespace {
 constexpr int kSlotRole = Qt::UserRole;
 }
@@ -15,6 +17,26 @@ CCaptureListDlg::CCaptureListDlg(CCapturePreviewDlg* preview)
     ui_->setupUi(this);
     InitialiseList(ui_->id1023);
     connect(ui_->id1023, &QTreeWidget::clicked, this, &CCaptureListDlg::OnClick);
+    ui_->id1023->installEventFilter(this);
+}
+
+bool CCaptureListDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->id1023 && event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Up:
+            case Qt::Key_Down:
+            case Qt::Key_PageUp:
+            case Qt::Key_PageDown:
+            case Qt::Key_Home:
+            case Qt::Key_End:
+                // Once the list has moved its selection.
+                QMetaObject::invokeMethod(this, &CCaptureListDlg::OnClick, Qt::QueuedConnection);
+                break;
+            default:
+                break;
+        }
+    }
+    return CSatelliteDlg::eventFilter(watched, event);
 }
 
 CCaptureListDlg::~CCaptureListDlg() = default;

@@ -37,6 +37,10 @@ class CCaptureListDlg : public CSatelliteDlg {
     int RowSlot(int row) const;
     QString RowText(int row, int column) const;
 
+  protected:
+    // The arrow keys move through the rows as clicks would.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void OnClick();
 

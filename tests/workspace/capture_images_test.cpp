@@ -74,6 +74,10 @@ TEST_F(ListClicks, ClickingThroughTheListShowsEachCapturesOwnPixels) {
         EXPECT_TRUE(preview->Slot(row)->HoldsImage());
         EXPECT_FALSE(preview->Slot((row + 1) % 3)->HoldsImage());
     }
+    testx11::TapKey("Down");  // the arrows move through the list as clicks do
+    ASSERT_TRUE(testx11::PumpUntil([&] { return preview->current() == 1; }));
+    testx11::Pump(150);
+    EXPECT_EQ(ShownCentre(), kColours[1]);
     EXPECT_TRUE(messages.empty());
 }
 
