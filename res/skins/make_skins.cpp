@@ -108,6 +108,28 @@ QImage PanelSkin() {
     return image;
 }
 
+// Skin 206: the picking balloon. A rounded face with a tail pointing down at the screen, on black.
+QImage BalloonSkin() {
+    QImage image(242, 71, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QPainterPath balloon;
+    balloon.addRoundedRect(QRectF(1, 1, 240, 58), 14, 14);
+    QPainterPath tail;
+    tail.moveTo(24, 50);
+    tail.lineTo(18, 70);
+    tail.lineTo(46, 50);
+    tail.closeSubpath();
+    balloon = balloon.united(tail);
+    FillBanded(painter, balloon, QRectF(1, 1, 240, 70), kFaceTop, kFaceBottom, 14);
+    painter.setPen(QPen(kEdge, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(balloon);
+    painter.end();
+    return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
+}
+
 enum class State { Normal, Pressed, Hover };
 
 // Draws one picture of a strip into `cell` (normal, pressed or hover).
@@ -209,7 +231,8 @@ int main(int argc, char** argv) {
     outputFolder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(outputFolder);
 
-    bool ok = Save(PreviewSkin(), "skin218.png") && Save(PanelSkin(), "skin236.png");
+    bool ok = Save(PreviewSkin(), "skin218.png") && Save(PanelSkin(), "skin236.png") &&
+              Save(BalloonSkin(), "skin206.png");
     struct StripPicture {
         int id, width, height;
         DrawLabel label;

@@ -3,6 +3,7 @@
 #include "app/about_dlg.h"
 #include "platform/folders.h"
 #include "app/profile.h"
+#include "capture/hook_messages.h"
 #include "capture/mw.h"
 #include "editor/doc_template.h"
 #include "editor/main_frame.h"
@@ -63,6 +64,8 @@ bool CQuilletApp::InitInstance() {
 
     if (!CreateMainFrame()) return false;
 
+    RegisterHookMessages();
+    captureChangeSwallow = 1;
     coordinator_ = std::make_unique<CMW>();
     panel_ = std::make_unique<CControlPanel>(coordinator_.get());
     if (!InstallTrayIcon()) return false;

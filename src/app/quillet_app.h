@@ -40,6 +40,8 @@ class CQuilletApp : public QApplication, public CCommandTarget {
 
     bool onCommand(int id) override;
     void ShowAboutBox();
+    // Runs the picking balloon in a pick mode, then restores the panel and the preview.
+    void Pick(int mode);
 
     // Folders, each ending in the path separator.
     std::string baseFolder;
@@ -68,6 +70,9 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     // values and nothing replaces it.
     int settingsReadOnly = 0;
     int mailSettingsReadOnly = 0;
+
+    // Losing the pointer grab is ignored until a pick starts its mode.
+    int captureChangeSwallow = 1;
 
     // Shared by the panel, the capture preview and its two lists.
     int previewHidden = 1;

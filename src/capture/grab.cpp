@@ -3,8 +3,12 @@
 #include "app/quillet_app.h"
 #include "panel/control_panel.h"
 #include "platform/message_box.h"
+#include "platform/fixed_wait.h"
 #include "platform/screen_grab.h"
+#include "platform/window_query.h"
 #include "workspace/capture_preview_dlg.h"
+
+#include <algorithm>
 
 void HandCaptureToPreview(const QImage& bitmap, const std::string& imagePath) {
     CControlPanel* panel = App()->panel();
@@ -25,6 +29,44 @@ int GrabWindowArea(const std::string& imagePath, unsigned long window, const QRe
     }
     HandCaptureToPreview(bitmap, imagePath);
     return 0;
+}
+
+namespace {
+constexpr int kRestackTimeoutMs = 1000;
+constexpr int kRepaintWaitMs = 100;
+}  // namespace
+
+void GrabWindow(const std::string& imagePath, unsigned long window, int /*number*/,
+                bool withFrame) {
+    // The visible part: right and bottom clamped to the screen, a negative left or top edge
+    // starts the copy at the first visible pixel.
+    const QRect rect = platform::WindowRect(window, withFrame);
+    const QRect screen = platform::ScreenRect();
+    const int right = std::min(rect.x() + rect.width(), screen.width());
+    const int bottom = std::min(rect.y() + rect.height(), screen.height());
+    const int left = std::max(rect.x(), 0), top = std::max(rect.y(), 0);
+    if (right - left <= 0 || bottom - top <= 0) return;
+
+    // Only the top-level window is restacked, never another program's child windows.
+    // The windows it owns go along and stay above it, as owned windows do.
+    std::vector<unsigned long> band{platform::TopLevelWindow(window)};
+    for (unsigned long owned : platform::OwnedWindows(band.front())) band.push_back(owned);
+    for (unsigned long topLevel : band) {
+        platform::SetAboveState(topLevel, true);
+        platform::RaiseWindow(platform::FrameWindow(topLevel));
+    }
+    for (int waited = 0; waited < kRestackTimeoutMs && !platform::IsTopOfStack(band.back());
+         waited += 10) {
+        platform::FixedWait(10);
+    }
+    platform::FixedWait(kRepaintWaitMs);
+    const QImage bitmap = platform::GrabScreenArea(QRect(left, top, right - left, bottom - top));
+    for (unsigned long topLevel : band) platform::SetAboveState(topLevel, false);
+    if (bitmap.isNull()) {
+        platform::ShowMessage("Screen to Compat Blt Failed\n", "Quillet");
+        return;
+    }
+    HandCaptureToPreview(bitmap, imagePath);
 }
 
 void FreezeScreen() {

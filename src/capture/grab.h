@@ -12,6 +12,12 @@
 int GrabWindowArea(const std::string& imagePath, unsigned long window, const QRect& rect,
                    int number);
 
+// Grabs a picked window as it shows on the screen (with its decorations when `withFrame`): its
+// top-level window is raised into the above band for the copy and taken out of it afterwards.
+// Only the part on the screen is copied; nothing when no part is. `number` is the capture's
+// counter value.
+void GrabWindow(const std::string& imagePath, unsigned long window, int number, bool withFrame);
+
 // Hands a grabbed bitmap to the capture preview: AddCaptureBitmap, then SetThumbnail.
 void HandCaptureToPreview(const QImage& bitmap, const std::string& imagePath);
 

@@ -51,6 +51,9 @@ bool CMW::onCommand(int id) {
         case ids::kCmdScreen:
             StartCapture(kKindDesktop);
             return true;
+        case ids::kCmdWindowClient:
+            App()->Pick(0);  // the balloon without a mode waits until it is cancelled
+            return true;
         default:
             return false;
     }

@@ -42,6 +42,26 @@ const PanelButton kButtons[kButtonCount] = {
     {ids::kPanelCancel, 227, "Click Here To Hide Quillet!", {7, 87, 7, 6}},
 };
 
+// The pick modes of the Window menu's commands.
+int PickMode(int id) {
+    switch (id) {
+        case ids::kCmdPickWindow:
+            return 1;
+        case ids::kCmdPickControl:
+            return 2;
+        case ids::kCmdPickClient:
+            return 3;
+        case ids::kCmdPickDropdown:
+            return 4;
+        case ids::kCmdWholePage:
+            return 5;
+        case ids::kCmdPageSource:
+            return 6;
+        default:
+            return 7;  // Test
+    }
+}
+
 QAction* AddCommand(QMenu& menu, int id, const QString& text) {
     QAction* action = menu.addAction(text);
     action->setData(id);
@@ -149,6 +169,23 @@ bool CControlPanel::onCommand(int id) {
             return true;
         case ids::kPanelCancel:
             reject();
+            return true;
+        case ids::kCmdPickWindow:
+            // The panel stays on the screen while a whole window is picked.
+            App()->Pick(1);
+            show();
+            preview_->BringToTop();
+            return true;
+        case ids::kCmdPickControl:
+        case ids::kCmdPickClient:
+        case ids::kCmdPickDropdown:
+        case ids::kCmdWholePage:
+        case ids::kCmdPageSource:
+        case ids::kCmdPickTest:
+            hide();
+            App()->Pick(PickMode(id));
+            raise();
+            activateWindow();
             return true;
         default:
             return owner_->onCommand(id);  // picking and icon tools
