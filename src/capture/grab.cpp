@@ -6,6 +6,7 @@
 #include "platform/fixed_wait.h"
 #include "platform/screen_grab.h"
 #include "platform/window_query.h"
+#include "platform/x11_windows.h"
 #include "workspace/capture_preview_dlg.h"
 
 #include <algorithm>
@@ -49,13 +50,17 @@ void GrabWindow(const std::string& imagePath, unsigned long window, int /*number
 
     // Only the top-level window is restacked, never another program's child windows.
     // The windows it owns go along and stay above it, as owned windows do.
-    std::vector<unsigned long> band{platform::TopLevelWindow(window)};
-    for (unsigned long owned : platform::OwnedWindows(band.front())) band.push_back(owned);
+    std::vector<unsigned long> band;
+    if (const unsigned long topLevel = platform::TopLevelOf(window)) {
+        band.push_back(topLevel);
+        for (unsigned long owned : platform::OwnedWindows(topLevel)) band.push_back(owned);
+    }
     for (unsigned long topLevel : band) {
         platform::SetAboveState(topLevel, true);
         platform::RaiseWindow(platform::FrameWindow(topLevel));
     }
-    for (int waited = 0; waited < kRestackTimeoutMs && !platform::IsTopOfStack(band.back());
+    for (int waited = 0;
+         !band.empty() && waited < kRestackTimeoutMs && !platform::IsTopOfStack(band.back());
          waited += 10) {
         platform::FixedWait(10);
     }

@@ -8,6 +8,8 @@
 #include "platform/fixed_wait.h"
 #include "platform/message_box.h"
 #include "platform/window_query.h"
+#include "platform/x11_windows.h"
+#include "tools/inspector/inspector_dlg.h"
 #include "workspace/capture_preview_dlg.h"
 #include "workspace/drop_list_dlg.h"
 
@@ -62,6 +64,9 @@ CPickDlg::CPickDlg(QWidget* parent) : CSkinnedDialog(parent) {
     cancel_->setGeometry(BalloonUnits(kCancelUnits));
     cancel_->setAutoDefault(false);
     connect(cancel_, &QPushButton::clicked, this, [this] { Cancel(); });
+
+    // The inspector is a window of its own, kept above the balloon as its transient.
+    if (App()->expertMode) inspector_ = std::make_unique<CInspectorDlg>(this);
 }
 
 CPickDlg::~CPickDlg() {
@@ -90,7 +95,7 @@ const char* CPickDlg::Prompt(int mode) {
 
 void CPickDlg::showEvent(QShowEvent* event) {
     CSkinnedDialog::showEvent(event);
-    if (App()->expertMode) Inspector(InspectorStep::ShowAndRefresh);
+    if (App()->expertMode) Inspector(InspectorStep::Show);
     if (!firstShow_) return;
     firstShow_ = 0;
     activateWindow();
@@ -158,8 +163,11 @@ void CPickDlg::OnHookMessage(unsigned long message) {
     }
 }
 
+// The balloon and the inspector that belongs to it.
 bool CPickDlg::IsDialogWindow(unsigned long window) const {
-    return window && platform::IsWithin(window, window_);
+    if (!window) return false;
+    if (platform::IsWithin(window, window_)) return true;
+    return inspector_ && inspector_->isVisible() && platform::IsWithin(window, inspector_->winId());
 }
 
 unsigned long CPickDlg::Candidate(unsigned long windowAtPoint) const {
@@ -167,7 +175,7 @@ unsigned long CPickDlg::Candidate(unsigned long windowAtPoint) const {
     if (IsDialogWindow(windowAtPoint)) return window_;
     switch (mode_) {
         case kModeWindow:
-            return platform::TopLevelWindow(windowAtPoint);
+            return platform::TopLevelOf(windowAtPoint);
         case kModeControl:
             return platform::RootOwnerWindow(windowAtPoint);
         default:
@@ -217,7 +225,7 @@ void CPickDlg::OnButtonUp() {
     platform::FixedWait(kWaitMs);
 
     picked_ = platform::WindowAtPoint(point);
-    const QString className = platform::WindowClassName(picked_);
+    const QString className = platform::WmClass(picked_).value_or(QString());
 
     if (scrollTest_) {
         RunScrollTest(picked_);
@@ -240,7 +248,7 @@ void CPickDlg::OnButtonUp() {
         } else if (!captured_) {
             switch (mode_) {
                 case kModeWindow:
-                    CaptureWindow(platform::TopLevelWindow(picked_), true);
+                    CaptureWindow(platform::TopLevelOf(picked_), true);
                     break;
                 case kModeControl:
                     CaptureWindow(platform::RootOwnerWindow(picked_), true);
@@ -304,9 +312,23 @@ bool CPickDlg::event(QEvent* event) {
     return CSkinnedDialog::event(event);
 }
 
-void CPickDlg::Inspector(InspectorStep /*step*/, QPoint /*point*/) {
-    // The window inspector stores the point and refreshes from here once it is part of the
-    // program; without it, expert mode picks as any other.
+void CPickDlg::Inspector(InspectorStep step, QPoint point) {
+    if (!inspector_) return;
+    switch (step) {
+        case InspectorStep::StorePoint:
+            inspector_->SetPoint(point);
+            break;
+        case InspectorStep::Refresh:
+            inspector_->Refresh();
+            break;
+        case InspectorStep::Show:
+            inspector_->show();
+            break;
+        case InspectorStep::ShowAndRefresh:
+            inspector_->show();
+            inspector_->Refresh();
+            break;
+    }
 }
 
 // Runs the picking balloon in a mode, then brings the panel and the capture preview back.

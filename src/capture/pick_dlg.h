@@ -6,6 +6,9 @@
 
 #include <QPoint>
 
+#include <memory>
+
+class CInspectorDlg;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -48,6 +51,7 @@ class CPickDlg : public CSkinnedDialog, private CHookReceiver {
     unsigned long lastOutlined() const { return lastOutlined_; }
     unsigned long outlineWindow() const { return outline_.window(); }
     bool grabbing() const { return pointerGrabbed_ || keyboardGrabbed_; }
+    CInspectorDlg* inspector() const { return inspector_.get(); }
 
   public slots:
     void reject() override { Cancel(); }
@@ -62,7 +66,7 @@ class CPickDlg : public CSkinnedDialog, private CHookReceiver {
     void mouseReleaseEvent(QMouseEvent*) override {}
 
   private:
-    enum class InspectorStep { StorePoint, Refresh, ShowAndRefresh };
+    enum class InspectorStep { StorePoint, Refresh, Show, ShowAndRefresh };
 
     void OnHookMessage(unsigned long message) override;
     void StartMode();
@@ -79,12 +83,13 @@ class CPickDlg : public CSkinnedDialog, private CHookReceiver {
     bool IsDialogWindow(unsigned long window) const;
     bool WithFrame() const { return mode_ == kModeWindow || mode_ == kModeControl; }
     void RunScrollTest(unsigned long window);
-    // The window inspector's link in expert mode; the inspector is reached from here alone.
+    // The window inspector's link in expert mode.
     void Inspector(InspectorStep step, QPoint point = {});
 
     QPlainTextEdit* prompt_ = nullptr;
     QPushButton* cancel_ = nullptr;
     platform::COutlineFrame outline_;
+    std::unique_ptr<CInspectorDlg> inspector_;  // expert mode only
     unsigned long window_ = 0;
 
     int mode_ = kModeNone;  // the mode this pick started, 0 until then

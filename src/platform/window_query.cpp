@@ -1,6 +1,7 @@
 #include "platform/window_query.h"
 
 #include "platform/screen_grab.h"
+#include "platform/x11_windows.h"
 #include "platform/x11_display.h"
 
 #include <X11/Xatom.h>
@@ -55,19 +56,6 @@ bool Children(Display* display, Window window, std::vector<Window>& children, Wi
     return true;
 }
 
-bool HasProperty(Display* display, Window window, Atom property) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long items = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType, &type, &format,
-                           &items, &after, &data) != Success) {
-        return false;
-    }
-    if (data) XFree(data);
-    return type != None;
-}
-
 // Up to `count` 32-bit items of a property (as longs, the way Xlib hands them out).
 std::vector<long> LongProperty(Display* display, Window window, Atom property, Atom type,
                                long count) {
@@ -86,28 +74,6 @@ std::vector<long> LongProperty(Display* display, Window window, Atom property, A
     return values;
 }
 
-bool IsManagedClient(Display* display, Window window) {
-    return HasProperty(display, window, AtomOf(display, "WM_STATE"));
-}
-
-// The managed client window inside a frame (breadth first), or 0.
-Window ClientInside(Display* display, Window frame) {
-    std::vector<Window> level{frame};
-    const Atom wmState = AtomOf(display, "WM_STATE");
-    for (int depth = 0; depth < 6 && !level.empty(); ++depth) {
-        std::vector<Window> next;
-        for (Window window : level) {
-            if (HasProperty(display, window, wmState)) return window;
-            std::vector<Window> children;
-            if (Children(display, window, children, nullptr)) {
-                next.insert(next.end(), children.begin(), children.end());
-            }
-        }
-        level.swap(next);
-    }
-    return 0;
-}
-
 // The root's child that holds the window, or 0 for the root itself.
 Window RootChild(Display* display, Window window) {
     const Window root = DefaultRootWindow(display);
@@ -117,44 +83,6 @@ Window RootChild(Display* display, Window window) {
         if (!Children(display, window, children, &parent)) return 0;
         if (parent == root) return window;
         window = parent;
-    }
-    return 0;
-}
-
-Window TopLevel(Display* display, Window window) {
-    const Window frame = RootChild(display, window);
-    if (!frame) return 0;
-    std::vector<Window> children;
-    // The innermost ancestor with WM_STATE is the client; a point on the decorations has none.
-    for (Window w = window; w && w != frame;) {
-        if (IsManagedClient(display, w)) return w;
-        Window parent = 0;
-        if (!Children(display, w, children, &parent)) return 0;
-        w = parent;
-    }
-    const Window client = ClientInside(display, frame);
-    return client ? client : frame;
-}
-
-bool IsInputOnly(Display* display, Window window) {
-    XWindowAttributes attributes{};
-    return XGetWindowAttributes(display, window, &attributes) && attributes.c_class == InputOnly;
-}
-
-// The topmost mapped InputOutput child of `parent` containing the point (in parent coordinates).
-Window VisibleChildAt(Display* display, Window parent, int x, int y) {
-    std::vector<Window> children;
-    if (!Children(display, parent, children, nullptr)) return 0;
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        XWindowAttributes a{};
-        if (!XGetWindowAttributes(display, *it, &a) || a.map_state != IsViewable ||
-            a.c_class == InputOnly) {
-            continue;
-        }
-        if (x >= a.x && y >= a.y && x < a.x + a.width + 2 * a.border_width &&
-            y < a.y + a.height + 2 * a.border_width) {
-            return *it;
-        }
     }
     return 0;
 }
@@ -180,61 +108,12 @@ void WheelClickUp() {
     XFlush(display);
 }
 
-unsigned long WindowAtPoint(QPoint point) {
-    Display* display = Dpy();
-    if (!display) return 0;
-    ErrorTrap trap(display);
-    const Window root = DefaultRootWindow(display);
-    Window current = root;
-    for (int depth = 0; depth < 64; ++depth) {
-        int x = 0, y = 0;
-        Window child = 0;
-        if (!XTranslateCoordinates(display, root, current, point.x(), point.y(), &x, &y, &child) ||
-            !child) {
-            break;
-        }
-        if (IsInputOnly(display, child)) {
-            child = VisibleChildAt(display, current, x, y);
-            if (!child) break;
-        }
-        current = child;
-    }
-    if (current == root) return 0;
-    // On the decorations: the managed window they belong to.
-    const Window frame = RootChild(display, current);
-    std::vector<Window> children;
-    for (Window w = current; w;) {
-        if (IsManagedClient(display, w)) return current;
-        if (w == frame) break;
-        Window parent = 0;
-        if (!Children(display, w, children, &parent)) return 0;
-        w = parent;
-    }
-    const Window client = ClientInside(display, frame);
-    return client ? client : current;
-}
-
-unsigned long TopLevelWindow(unsigned long window) {
-    Display* display = Dpy();
-    if (!display || !window) return 0;
-    ErrorTrap trap(display);
-    return TopLevel(display, window);
-}
-
 unsigned long RootOwnerWindow(unsigned long window) {
-    Display* display = Dpy();
-    if (!display || !window) return 0;
-    ErrorTrap trap(display);
-    Window owner = TopLevel(display, window);
+    unsigned long owner = TopLevelOf(window);
     for (int steps = 0; owner && steps < 32; ++steps) {
-        Window next = 0;
-        if (!XGetTransientForHint(display, owner, &next) || !next || next == owner ||
-            next == DefaultRootWindow(display)) {
-            break;
-        }
-        const Window top = TopLevel(display, next);
-        if (!top) break;
-        owner = top;
+        const unsigned long next = TopLevelOf(TransientOwner(owner));
+        if (!next || next == owner) break;
+        owner = next;
     }
     return owner;
 }
@@ -271,18 +150,6 @@ unsigned long FrameWindow(unsigned long topLevel) {
     return frame ? frame : topLevel;
 }
 
-unsigned long ParentWindow(unsigned long window) {
-    Display* display = Dpy();
-    if (!display || !window) return 0;
-    ErrorTrap trap(display);
-    std::vector<Window> children;
-    Window parent = 0;
-    if (!Children(display, window, children, &parent) || parent == DefaultRootWindow(display)) {
-        return 0;
-    }
-    return parent;
-}
-
 bool IsWithin(unsigned long window, unsigned long ancestor) {
     Display* display = Dpy();
     if (!display || !window || !ancestor) return false;
@@ -298,27 +165,11 @@ bool IsWithin(unsigned long window, unsigned long ancestor) {
 }
 
 QRect WindowRect(unsigned long window, bool withFrame) {
-    Display* display = Dpy();
-    QRect rect = WindowScreenRect(window);
-    if (!display || rect.isEmpty() || !withFrame) return rect;
-    ErrorTrap trap(display);
-    if (!IsManagedClient(display, window)) return rect;
-    const std::vector<long> extents =
-        LongProperty(display, window, AtomOf(display, "_NET_FRAME_EXTENTS"), XA_CARDINAL, 4);
-    if (extents.size() != 4) return rect;
-    return rect.adjusted(-int(extents[0]), -int(extents[2]), int(extents[1]), int(extents[3]));
-}
-
-QString WindowClassName(unsigned long window) {
-    Display* display = Dpy();
-    if (!display || !window) return {};
-    ErrorTrap trap(display);
-    XClassHint hint{};
-    if (!XGetClassHint(display, window, &hint)) return {};
-    const QString name = QString::fromLocal8Bit(hint.res_class ? hint.res_class : "");
-    if (hint.res_name) XFree(hint.res_name);
-    if (hint.res_class) XFree(hint.res_class);
-    return name;
+    const QRect rect = WindowScreenRect(window);
+    if (rect.isEmpty() || !withFrame || !HasProperty(window, "WM_STATE")) return rect;
+    const std::optional<FrameExtents> frame = FrameExtentsOf(window);
+    if (!frame) return rect;
+    return rect.adjusted(-frame->left, -frame->top, frame->right, frame->bottom);
 }
 
 bool HasAboveState(unsigned long topLevel) {
@@ -336,8 +187,8 @@ bool HasAboveState(unsigned long topLevel) {
 void SetAboveState(unsigned long topLevel, bool above) {
     Display* display = Dpy();
     if (!display || !topLevel) return;
+    if (!HasProperty(topLevel, "WM_STATE")) return;
     ErrorTrap trap(display);
-    if (!IsManagedClient(display, topLevel)) return;
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = topLevel;

@@ -10,6 +10,7 @@
 #include "platform/message_box.h"
 #include "support/temp_folder.h"
 #include "support/x11_input.h"
+#include "tools/inspector/inspector_dlg.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -125,6 +126,11 @@ struct PickTest : ::testing::Test {
             });
             EXPECT_TRUE(ready) << "the balloon did not start its mode";
             if (ready) user(*pick);
+            // A pick that a failed step left running ends here rather than at the time limit.
+            if (!testx11::PumpUntil([] { return RunningPick() == nullptr; }, 8000)) {
+                ADD_FAILURE() << "the pick did not end";
+                if (CPickDlg* left = RunningPick()) left->reject();
+            }
         });
         App()->Pick(mode);
     }
@@ -273,6 +279,21 @@ TEST_F(PickTest, OutlineFollowsCandidatesOnlyAndEscapeLeavesNothingBehind) {
     EXPECT_EQ(clearMyHook(child), 1);
     Pick(CPickDlg::kModeWindow, [&](CPickDlg&) { ClickAt(childRect.center()); });
     EXPECT_EQ(Capture(0).size(), FrameOf(child).size());
+}
+
+TEST_F(PickTest, ExpertModeFeedsThePointToTheInspector) {
+    Target target({"--frame", "200", "150"});
+    const QRect childRect = testx11::WindowScreenRect(target.Line("child").value(0).toULong());
+    App()->expertMode = 1;
+    Pick(CPickDlg::kModeClient, [&](CPickDlg& pick) {
+        ASSERT_NE(pick.inspector(), nullptr);
+        EXPECT_TRUE(pick.inspector()->isVisible());
+        testx11::MoveMouse(childRect.center());
+        EXPECT_TRUE(testx11::PumpUntil([&] { return pick.lastOutlined() != 0; }));
+        EXPECT_EQ(pick.inspector()->Point(), childRect.center());
+        testx11::TapKey("Escape");
+    });
+    App()->expertMode = 0;
 }
 
 TEST_F(PickTest, HookHeldElsewhereIsReportedAndThePickCanStillBeCancelled) {
