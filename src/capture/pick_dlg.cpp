@@ -5,6 +5,7 @@
 #include "capture/naming.h"
 #include "hook/quillet_hook.h"
 #include "panel/control_panel.h"
+#include "platform/dialog_units.h"
 #include "platform/fixed_wait.h"
 #include "platform/message_box.h"
 #include "platform/window_query.h"
@@ -23,13 +24,6 @@ namespace {
 constexpr int kGrabAttempts = 50;  // a menu that just closed may hold its grab a little longer
 constexpr int kGrabRetryMs = 20;
 
-// The balloon is laid out on its pixel-sized skin in fixed units of 6 x 13 pixels.
-QRect BalloonUnits(const QRect& units) {
-    const auto px = [](int value, int base, int per) { return (value * base + per / 2) / per; };
-    return QRect(px(units.x(), 6, 4), px(units.y(), 13, 8), px(units.width(), 6, 4),
-                 px(units.height(), 13, 8));
-}
-
 const QRect kPromptUnits(8, 6, 104, 30);
 const QRect kCancelUnits(118, 14, 36, 14);
 
@@ -46,7 +40,7 @@ CPickDlg::CPickDlg(QWidget* parent) : CSkinnedDialog(parent) {
     setWindowTitle("Quillet");
     setAttribute(Qt::WA_ShowWithoutActivating, false);
     LoadSkin(kSkinId);
-    resize(skin().isNull() ? BalloonUnits(QRect(0, 0, 163, 43)).size() : skin().size());
+    resize(skin().isNull() ? platform::SkinUnitsToPixels(QSize(163, 43)) : skin().size());
     move(0, 0);
 
     prompt_ = new QPlainTextEdit(this);
@@ -56,12 +50,12 @@ CPickDlg::CPickDlg(QWidget* parent) : CSkinnedDialog(parent) {
     prompt_->setFocusPolicy(Qt::NoFocus);
     prompt_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     prompt_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    prompt_->setGeometry(BalloonUnits(kPromptUnits));
+    prompt_->setGeometry(platform::SkinUnitsToPixels(kPromptUnits));
     prompt_->setStyleSheet("background: transparent; color: rgb(244, 246, 250);");
 
     cancel_ = new QPushButton("Cancel", this);
     cancel_->setObjectName("id2");
-    cancel_->setGeometry(BalloonUnits(kCancelUnits));
+    cancel_->setGeometry(platform::SkinUnitsToPixels(kCancelUnits));
     cancel_->setAutoDefault(false);
     connect(cancel_, &QPushButton::clicked, this, [this] { Cancel(); });
 
