@@ -26,7 +26,7 @@ codecs2_pair() {
   fi
   ours=$(best_of 5 "$QUILLET_TOOL" convert "$source" "$codecs2_dir/ours.$target")
   theirs=$(best_of 5 "$codecs2_im" "$source" "$codecs2_dir/theirs.$target")
-  compare "$label" "$ours" "$theirs"
+  compare "$label" "$ours" "$theirs" "$codecs2_dir/ours.$target" "$codecs2_dir/theirs.$target"
 }
 
 codecs2_pair "read GIF (8-bit)" in.gif bmp
