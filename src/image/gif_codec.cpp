@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "image/format_bytes.h"
@@ -405,9 +406,11 @@ bool IsTiled(const GifFile& gif) {
 // picture is coded as thousands of small blocks.
 class LzwStrings {
   public:
+    // Made on a thread's first GIF, so that other threads carry no 40 KB table.
     static LzwStrings& ForThisThread() {
-        thread_local LzwStrings strings;
-        return strings;
+        thread_local std::unique_ptr<LzwStrings> strings;
+        if (!strings) strings = std::make_unique<LzwStrings>();
+        return *strings;
     }
 
     uint16_t Find(int prefix, uint8_t pixel) const {
