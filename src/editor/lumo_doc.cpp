@@ -23,7 +23,6 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QPainter>
-#include <QThread>
 
 #include <algorithm>
 #include <chrono>
@@ -43,6 +42,11 @@ std::function<void(CLumoDoc&)>& WorkerProbe() {
 std::function<void(const QString&)>& StatusSink() {
     static std::function<void(const QString&)> sink;
     return sink;
+}
+
+std::function<void(const std::string&, bool)>& SaveListener() {
+    static std::function<void(const std::string&, bool)> listener;
+    return listener;
 }
 
 void ShowStatus(const QString& text) {
@@ -106,6 +110,10 @@ CLumoDoc::~CLumoDoc() {
 
 void CLumoDoc::SetWorkerProbe(std::function<void(CLumoDoc&)> probe) {
     WorkerProbe() = std::move(probe);
+}
+
+void CLumoDoc::SetSaveListener(std::function<void(const std::string&, bool)> listener) {
+    SaveListener() = std::move(listener);
 }
 
 void CLumoDoc::SetStatusSink(std::function<void(const QString&)> sink) {
@@ -207,7 +215,8 @@ bool CLumoDoc::OnSaveDocument(const std::string& path) {
     CRaster* target = savingThumbnail ? thumbnailImage.get() : image.get();
     if (!target) return false;
     const bool saved = target->Save(path.c_str(), static_cast<uint32_t>(type));
-    // The session's file lists learn of every save attempt (the sessions keep them).
+    // The session's file lists learn of every save attempt, successful or not.
+    if (SaveListener()) SaveListener()(path, savingThumbnail);
     if (!saved) {
         const std::string error =
             *target->GetLastError() ? target->GetLastError() : "Cannot write " + path + ".";
@@ -548,11 +557,15 @@ bool CLumoDoc::RunWorker(int command, int32_t arg1, int32_t arg2, int32_t arg3) 
     // The wait: repaints and timers go on, input waits until the operation is over.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool withProgress = ReportsProgress(command);
+    QString shown;
     while (!workerDone_.load(std::memory_order_acquire)) {
-        ShowStatus(withProgress ? QString("Working... %1%").arg(image->GetProgress())
-                                : QString("Working..."));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
-        if (!workerDone_.load(std::memory_order_acquire)) QThread::msleep(5);
+        const QString status = withProgress ? QString("Working... %1%").arg(image->GetProgress())
+                                            : QString("Working...");
+        if (status != shown) ShowStatus(shown = status);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+        std::unique_lock<std::mutex> lock(workerMutex_);
+        workerEnded_.wait_for(lock, std::chrono::milliseconds(15),
+                              [this] { return workerDone_.load(std::memory_order_acquire); });
     }
     workerThread->join();
     workerThread.reset();
@@ -584,7 +597,10 @@ void CLumoDoc::WorkerMain(CLumoDoc* doc) {
                                                               "on this image.";
         }
     }
-    if (doc) doc->workerDone_.store(true, std::memory_order_release);
+    if (!doc) return;
+    std::lock_guard<std::mutex> lock(doc->workerMutex_);
+    doc->workerDone_.store(true, std::memory_order_release);
+    doc->workerEnded_.notify_all();
 }
 
 bool CLumoDoc::PerformPending() {

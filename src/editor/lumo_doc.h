@@ -10,8 +10,10 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -69,6 +71,9 @@ class CLumoDoc : public QObject, public CCommandTarget {
 
     // Tests watch the worker: called on the worker thread just before the operation.
     static void SetWorkerProbe(std::function<void(CLumoDoc&)> probe);
+    // Told of every save attempt with the path and whether the thumbnail was saved (the
+    // session's file lists keep them).
+    static void SetSaveListener(std::function<void(const std::string&, bool)> listener);
     // Called after every wait for the worker with the text of the status bar's message pane
     // (progress while the operation runs, "Ready" after it).
     static void SetStatusSink(std::function<void(const QString&)> sink);
@@ -126,6 +131,8 @@ class CLumoDoc : public QObject, public CCommandTarget {
     std::string pathName_;
     bool modified_ = false;
     std::atomic<bool> workerDone_{true};
+    std::mutex workerMutex_;
+    std::condition_variable workerEnded_;
     bool workerResult_ = false;
     std::string workerError_;
 };

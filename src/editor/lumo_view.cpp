@@ -25,6 +25,10 @@ namespace {
 
 void (*g_thumbnailMaker)(CLumoDoc&) = nullptr;
 
+// The refresh request (user message 0x401): every view of the document is refreshed.
+constexpr QEvent::Type kRefreshEvent =
+    static_cast<QEvent::Type>(QEvent::User + ids::kMsgRefreshViews);
+
 // Scaled size of the picture: trunc(size × zoom).
 int Scaled(uint32_t size, float zoom) {
     return static_cast<int>(static_cast<float>(size) * zoom);
@@ -104,7 +108,10 @@ void CLumoView::RebuildScreenCopy() {
     }
     const QSize size(static_cast<int>(image->GetWidth()), static_cast<int>(image->GetHeight()));
     if (screenCopy_.size() != size) screenCopy_ = QImage(size, QImage::Format_RGB32);
-    screenCopy_.fill(palette().color(QPalette::Base));
+    // Only a picture that lets the background through (or is not drawn) needs it first.
+    const bool opaque = image->IsEnabled() && image->GetTransIndex() == -1 &&
+                        !image->AlphaIsValid() && !image->IsAlphaPaletteEnabled();
+    if (!opaque) screenCopy_.fill(palette().color(QPalette::Base));
     Draw(*image, screenCopy_, 0, 0);
 }
 
@@ -150,7 +157,7 @@ void CLumoView::scrollContentsBy(int, int) {
 }
 
 bool CLumoView::event(QEvent* event) {
-    if (event->type() == QEvent::User + 1) {  // the refresh request (message 0x401)
+    if (event->type() == kRefreshEvent) {
         if (doc_) doc_->UpdateAllViews(ids::kHintImageChanged);
         return true;
     }

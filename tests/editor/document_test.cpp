@@ -4,7 +4,12 @@
 #include "editor/image_prompt.h"
 #include "ids.h"
 
+#include <QDropEvent>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QUrl>
 #include <QThread>
 #include <QTimer>
 
@@ -209,6 +214,44 @@ TEST_F(EditorDocument, ClosingTheMainFrameHidesItAndModifiedWindowsAsk) {
     frame->docTemplate()->FrameOf(first)->CloseQuietly();
     EXPECT_EQ(frame->docTemplate()->documents().size(), 1u);
     EXPECT_TRUE(frame->docTemplate()->documents()[0]->image != nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(EditorDocument, DroppedFilesOpenAndJoinTheRecentFiles) {
+    ASSERT_TRUE(Gradient(9, 7)->Save(home.File("a.png").toLocal8Bit().constData(), kTypePng));
+    ASSERT_TRUE(Gradient(5, 5)->Save(home.File("b.bmp").toLocal8Bit().constData(), kTypeBmp));
+    QMimeData data;
+    data.setUrls(
+        {QUrl::fromLocalFile(home.File("a.png")), QUrl::fromLocalFile(home.File("b.bmp"))});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame.get(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame.get(), &drop);
+    const std::vector<CLumoDoc*> docs = frame->docTemplate()->documents();
+    ASSERT_EQ(docs.size(), 2u);
+    EXPECT_EQ(docs[0]->title(), "a.png");
+    EXPECT_EQ(docs[1]->image->GetWidth(), 5u);
+
+    std::vector<std::pair<std::string, bool>> saves;
+    CLumoDoc::SetSaveListener(
+        [&](const std::string& path, bool thumbnail) { saves.emplace_back(path, thumbnail); });
+    Command(docs[0], ids::kCmdMirror);
+    ASSERT_TRUE(Command(docs[0], ids::kCmdFileSave));  // saved where it came from, unasked
+    CLumoDoc::SetSaveListener(nullptr);
+    ASSERT_EQ(saves.size(), 1u);
+    EXPECT_EQ(saves[0].first, home.File("a.png").toStdString());
+    EXPECT_FALSE(docs[0]->IsModified());
+
+    emit frame->menuBar()->actions().value(0)->menu()->aboutToShow();  // the File menu opens
+    QAction* first = frame->MenuAction(ids::kCmdFileMru1);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->text(), "&1 " + home.File("a.png"));
+    EXPECT_EQ(frame->MenuAction(ids::kCmdFileMru1 + 1)->text(), "&2 " + home.File("b.bmp"));
+    EXPECT_TRUE(messages.empty());
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QDir>
 #include <QMdiArea>
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,9 @@ struct EditorFixture : ::testing::Test {
         app->settings = SettingsRecord{};
         app->documentCounter = app->documentCount = 0;
         app->quitting = 0;
+        // The recent-file list goes into the test's own profile.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.File(".config"));
+        app->recentFiles.Load();
         platform::SetMessageBoxRecorder([this](const platform::MessageBoxCall& call) {
             messages.push_back(call.text);
             return answer;

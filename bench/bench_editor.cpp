@@ -1,0 +1,180 @@
+// The image editor on a large picture (6000 x 4000 by default; QUILLET_BENCH_SIZE=WxH): each
+// Image-menu operation through the document's worker (thread start, the wait, the undo copy, the
+// views' refresh) beside the same library call alone, and a repaint of the visible part of the
+// view at several zooms. Any display:
+//   scripts/with-display build/bench/bench_editor
+#include "app/quillet_app.h"
+#include "editor/child_frame.h"
+#include "editor/doc_template.h"
+#include "editor/lumo_doc.h"
+#include "editor/lumo_view.h"
+#include "editor/main_frame.h"
+#include "ids.h"
+#include "platform/message_box.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QMdiSubWindow>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+QSize PictureSize() {
+    int width = 6000, height = 4000;
+    if (const char* size = std::getenv("QUILLET_BENCH_SIZE")) {
+        std::sscanf(size, "%dx%d", &width, &height);
+    }
+    return QSize(width, height);
+}
+
+std::unique_ptr<CRaster> Picture() {
+    const QSize size = PictureSize();
+    auto image = std::make_unique<CRaster>(size.width(), size.height(), 24);
+    for (uint32_t y = 0; y < image->GetHeight(); ++y) {
+        uint8_t* row = image->GetBits(y);
+        for (uint32_t x = 0; x < image->GetWidth(); ++x) {
+            row[3 * x] = static_cast<uint8_t>(x ^ y);
+            row[3 * x + 1] = static_cast<uint8_t>(y);
+            row[3 * x + 2] = static_cast<uint8_t>(x);
+        }
+    }
+    return image;
+}
+
+CMainFrame* Frame() {
+    static CMainFrame* frame = [] {
+        auto* made = new CMainFrame;
+        made->Create();
+        made->setGeometry(0, 0, 1280, 900);
+        made->show();
+        QCoreApplication::processEvents();
+        return made;
+    }();
+    return frame;
+}
+
+CLumoDoc* Document() {
+    static CLumoDoc* doc = [] {
+        CLumoDoc* made = Frame()->docTemplate()->CreateDocument();
+        made->image = Picture();
+        made->UpdateAllViews(ids::kHintImageChanged);
+        Frame()->docTemplate()->FrameOf(made)->showMaximized();
+        QCoreApplication::processEvents();
+        return made;
+    }();
+    return doc;
+}
+
+// The library call alone, on a fresh copy each time.
+bool Library(CRaster& image, int command) {
+    switch (command) {
+        case ids::kCmdMirror:
+            return image.Mirror();
+        case ids::kCmdLighten:
+            return image.Light(20, 100);
+        case ids::kCmdGreyscale:
+            return image.GrayScale();
+        case ids::kCmdRotateRight:
+            return image.RotateRight();
+        default:
+            return image.Resample(static_cast<int32_t>(image.GetWidth() / 2),
+                                  static_cast<int32_t>(image.GetHeight() / 2), false);
+    }
+}
+
+void BM_Library(benchmark::State& state) {
+    const int command = static_cast<int>(state.range(0));
+    const CRaster& original = *Document()->image;
+    for (auto _ : state) {
+        state.PauseTiming();
+        CRaster copy(original);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(Library(copy, command));
+    }
+}
+
+void BM_Worker(benchmark::State& state) {
+    const int command = static_cast<int>(state.range(0));
+    CLumoDoc* doc = Document();
+    const auto original = std::make_unique<CRaster>(*doc->image);
+    for (auto _ : state) {
+        state.PauseTiming();
+        *doc->image = *original;
+        state.ResumeTiming();
+        if (command == ids::kCmdResize) {
+            doc->RunWorker(command, static_cast<int32_t>(original->GetWidth() / 2),
+                           static_cast<int32_t>(original->GetHeight() / 2), 0);
+        } else {
+            doc->RunWorker(command, command == ids::kCmdLighten ? 20 : 1, 100);
+        }
+    }
+    *doc->image = *original;
+    doc->UpdateAllViews(ids::kHintImageChanged);
+}
+
+// The two costs the worker adds to the library's: the undo state's full copy, and the views'
+// refresh (the screen copy of the picture rebuilt).
+void BM_UndoCopy(benchmark::State& state) {
+    const CRaster& original = *Document()->image;
+    for (auto _ : state) {
+        auto copy = std::make_unique<CRaster>(original);
+        benchmark::DoNotOptimize(copy->GetDIB());
+    }
+}
+
+void BM_Refresh(benchmark::State& state) {
+    CLumoDoc* doc = Document();
+    for (auto _ : state) doc->UpdateAllViews(ids::kHintImageChanged);
+}
+
+void BM_Repaint(benchmark::State& state) {
+    CLumoDoc* doc = Document();
+    doc->zoom = static_cast<float>(state.range(0)) / 8.0f;
+    doc->UpdateAllViews(ids::kHintImageChanged);
+    CLumoView* view = Frame()->docTemplate()->FrameOf(doc)->view();
+    view->ScrollTo(QPoint(view->ScrollSize().width() / 3, view->ScrollSize().height() / 3));
+    for (auto _ : state) view->viewport()->repaint();
+    state.counters["pixels"] = view->viewport()->width() * view->viewport()->height();
+    doc->zoom = 1.0f;
+    doc->UpdateAllViews(ids::kHintImageChanged);
+}
+
+constexpr int kCommands[] = {ids::kCmdMirror, ids::kCmdLighten, ids::kCmdGreyscale,
+                             ids::kCmdRotateRight, ids::kCmdResize};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CQuilletApp app(argc, argv);
+    platform::SetMessageBoxRecorder([](const platform::MessageBoxCall&) { return 1; });
+    benchmark::Initialize(&argc, argv);
+    for (int command : kCommands) {
+        benchmark::RegisterBenchmark("Library", BM_Library)
+            ->Arg(command)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark("Worker", BM_Worker)
+            ->Arg(command)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    benchmark::RegisterBenchmark("UndoCopy", BM_UndoCopy)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("Refresh", BM_Refresh)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    // Zoom in eighths: 1/8, 1, 16.
+    benchmark::RegisterBenchmark("Repaint", BM_Repaint)
+        ->Arg(1)
+        ->Arg(8)
+        ->Arg(128)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
