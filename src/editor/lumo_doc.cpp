@@ -713,6 +713,7 @@ void CLumoDoc::PushUndoState(std::unique_ptr<CRaster> state) {
 
 void CLumoDoc::WriteHtmlPage() {
     if (!image) return;
+    if (App()) App()->EnsureSessionFolders();
     WriteImagePage("Image", htmlPath, imagePath, 0, 0);
     CHtmlPreviewDlg preview(QString::fromStdString(htmlPath), static_cast<int>(image->GetWidth()),
                             static_cast<int>(image->GetHeight()),
@@ -721,6 +722,7 @@ void CLumoDoc::WriteHtmlPage() {
 }
 
 void CLumoDoc::WriteGalleryPage() {
+    if (App()) App()->EnsureSessionFolders();
     const std::string page = WriteGallery("gallery");
     CHtmlPreviewDlg preview(QString::fromStdString(page), 500, 500,
                             App() ? App()->mainFrame() : nullptr);

@@ -91,7 +91,8 @@ void CLumoView::OnUpdate(int hint) {
     scrollSize_ =
         image ? QSize(Scaled(image->GetWidth(), doc_->zoom), Scaled(image->GetHeight(), doc_->zoom))
               : QSize();
-    if (hint == ids::kHintImageChanged) FitFrame();
+    // A document without a picture (File New) keeps its window's size.
+    if (hint == ids::kHintImageChanged && image) FitFrame();
     UpdateScrollBars();
     if (hint == ids::kHintImageChanged && oldSize.width() > 0 && oldSize.height() > 0) {
         ScrollTo(QPoint(KeepRelative(oldPosition.x(), oldSize.width(), scrollSize_.width()),
@@ -189,7 +190,8 @@ void CLumoView::paintEvent(QPaintEvent* event) {
             QRect(QPoint(dragLeft_, dragTop_), QPoint(dragRight_, dragBottom_)).normalized());
     }
     painter.end();
-    MakeThumbnailIfPending();
+    // While an operation runs the document is not even asked about its thumbnail.
+    if (doc_ && !doc_->IsBusy()) MakeThumbnailIfPending();
 }
 
 // Nearest neighbour from the screen copy: device pixel p of the scaled picture shows picture

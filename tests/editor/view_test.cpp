@@ -113,4 +113,29 @@ TEST_F(EditorView, PaintsTheZoomedPictureOnTheScreen) {
     EXPECT_NE(QColor(shot.pixel(85, 20)), QColor(10, 0, 90));  // beyond the picture
 }
 
+int g_thumbnailsMade = 0;
+
+TEST_F(EditorView, ThumbnailIsMadeOnceAfterAPaintAndNeverWithoutAPicture) {
+    g_thumbnailsMade = 0;
+    CLumoView::SetThumbnailMaker([](CLumoDoc& doc) {
+        EXPECT_FALSE(doc.thumbnailPending);  // cleared first
+        ++g_thumbnailsMade;
+    });
+    CLumoDoc* doc = NewDocument(Gradient(30, 20));
+    doc->thumbnailPending = true;
+    ViewOf(doc)->viewport()->repaint();
+    EXPECT_EQ(g_thumbnailsMade, 0);  // not inside the paint
+    ASSERT_TRUE(testx11::PumpUntil([] { return g_thumbnailsMade == 1; }));
+    ViewOf(doc)->viewport()->repaint();
+    testx11::Pump(50);
+    EXPECT_EQ(g_thumbnailsMade, 1);
+
+    CLumoDoc* empty = NewDocument(nullptr);
+    empty->thumbnailPending = true;
+    ViewOf(empty)->viewport()->repaint();
+    ASSERT_TRUE(testx11::PumpUntil([&] { return !empty->thumbnailPending; }));
+    EXPECT_EQ(g_thumbnailsMade, 1);
+    CLumoView::SetThumbnailMaker(nullptr);
+}
+
 }  // namespace
