@@ -4,6 +4,7 @@
 #include "editor/image_prompt.h"
 #include "ids.h"
 
+#include <QApplication>
 #include <QDropEvent>
 #include <QFile>
 #include <QMenu>
@@ -185,6 +186,18 @@ TEST_F(EditorDocument, FileNewNumbersEmptyWorkspaceDocumentsAndClosingForgetsThe
         EXPECT_FALSE(frame->MenuAction(id)->isEnabled()) << id;
     }
     EXPECT_TRUE(frame->MenuAction(ids::kCmdEncryption)->isEnabled());
+    QString opened;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            opened = dialog->metaObject()->className();
+            dialog->close();
+        }
+    });
+    closer.start(50);
+    frame->MenuAction(ids::kCmdEncryption)->trigger();
+    closer.stop();
+    EXPECT_EQ(opened, "CEncryptDecryptDlg");
 
     frame->docTemplate()->FrameOf(second)->close();
     ASSERT_TRUE(testx11::PumpUntil([&] {
