@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QProcess>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -283,7 +284,8 @@ TEST_F(PickTest, OutlineFollowsCandidatesOnlyAndEscapeLeavesNothingBehind) {
 
 TEST_F(PickTest, ExpertModeFeedsThePointToTheInspector) {
     Target target({"--frame", "200", "150"});
-    const QRect childRect = testx11::WindowScreenRect(target.Line("child").value(0).toULong());
+    const unsigned long child = target.Line("child").value(0).toULong();
+    const QRect childRect = testx11::WindowScreenRect(child);
     App()->expertMode = 1;
     Pick(CPickDlg::kModeClient, [&](CPickDlg& pick) {
         ASSERT_NE(pick.inspector(), nullptr);
@@ -291,6 +293,12 @@ TEST_F(PickTest, ExpertModeFeedsThePointToTheInspector) {
         testx11::MoveMouse(childRect.center());
         EXPECT_TRUE(testx11::PumpUntil([&] { return pick.lastOutlined() != 0; }));
         EXPECT_EQ(pick.inspector()->Point(), childRect.center());
+        // The window under the pointer is what the inspector shows (row 2: its handle).
+        auto* rows =
+            pick.inspector()->findChild<QTreeWidget*>("id" + QString::number(ids::kInspectorRows));
+        ASSERT_NE(rows, nullptr);
+        EXPECT_EQ(rows->topLevelItem(2)->text(1),
+                  QString::asprintf("0x%08X", static_cast<unsigned>(child)));
         testx11::TapKey("Escape");
     });
     App()->expertMode = 0;
