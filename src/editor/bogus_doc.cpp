@@ -1,5 +1,7 @@
 #include "editor/bogus_doc.h"
 
+#include "export/send_to.h"
+#include "ids.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -36,7 +38,9 @@ bool CBogusDoc::OnSaveDocument(const std::string& path) {
     return true;
 }
 
-// The mail command joins with the send-to actions; until then no command is taken here.
-bool CBogusDoc::onCommand(int) {
-    return false;
+// Mail sends the document's picture as an attachment; without a picture the preview answers.
+bool CBogusDoc::onCommand(int id) {
+    if (id != ids::kCmdMailRecipient || !image_) return false;
+    MailImage(title_, *image_);
+    return true;
 }

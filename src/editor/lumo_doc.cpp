@@ -7,6 +7,7 @@
 #include "editor/main_frame.h"
 #include "editor/op_dialogs.h"
 #include "export/html_writer.h"
+#include "export/send_to.h"
 #include "ids.h"
 #include "image/octree_palette.h"
 #include "image/qt/raster_qt.h"
@@ -314,6 +315,7 @@ bool CLumoDoc::Handles(int id) const {
         case ids::kCmdEncryption:
         case ids::kCmdImageAsHtml:
         case ids::kCmdThumbnailGallery:
+        case ids::kCmdMailRecipient:
             return true;
         default:
             return IsWorkerCommand(id);
@@ -346,6 +348,9 @@ CommandState CLumoDoc::UpdateCommand(int id) const {
             break;
         case ids::kCmdAnnotate:
             state.checked = annotateMode == 3;
+            break;
+        case ids::kCmdMailRecipient:
+            state.enabled = state.enabled && MailAvailable();
             break;
         case ids::kCmdImageAsHtml:
         case ids::kCmdThumbnailGallery:
@@ -425,6 +430,10 @@ bool CLumoDoc::onCommand(int id) {
             break;
         case ids::kCmdThumbnailGallery:
             WriteGalleryPage();
+            break;
+        case ids::kCmdMailRecipient:
+            // Only the file is written: the document keeps its path and modified flag.
+            MailImage(title_.toStdString(), *image);
             break;
         default:
             return false;

@@ -4,6 +4,7 @@
 #include "capture/bitmap_helpers.h"
 #include "capture/capture_record.h"
 #include "editor/bogus_doc.h"
+#include "export/send_to.h"
 #include "ids.h"
 #include "image/qt/raster_qt.h"
 #include "panel/hover_button.h"
@@ -67,12 +68,6 @@ std::vector<MenuEntry> MenuEntries(int subMenu) {
     }
 }
 
-// The send-to actions are not available yet: their items show, disabled.
-bool IsSendCommand(int id) {
-    return id == ids::kCmdToWorkspace || id == ids::kCmdToExplorer ||
-           id == ids::kCmdMailRecipient || id == ids::kCmdToHtmlEditor;
-}
-
 std::unique_ptr<QMenu> BuildMenu(int subMenu) {
     auto menu = std::make_unique<QMenu>();
     QMenu* target = menu.get();
@@ -87,7 +82,6 @@ std::unique_ptr<QMenu> BuildMenu(int subMenu) {
             QAction* action = target->addAction(entry.text);
             action->setData(entry.id);
             action->setObjectName(QString("id%1").arg(entry.id));
-            action->setEnabled(!IsSendCommand(entry.id));
         }
     }
     return menu;
@@ -434,10 +428,8 @@ std::string CCapturePreviewDlg::WebImagePath(const CCaptureRecord& record) {
     const std::shared_ptr<const CRaster> image = record.Image();
     if (!image || !image->IsValid()) return {};
     const std::string jpeg = path.substr(0, path.size() - extension.size()) + ".jpg";
-    // JPEG holds only true colour and grey: a palette picture is written from a 24-bit copy.
-    CRaster copy(*image);
-    if (copy.GetBpp() != 24 && !copy.IncreaseBpp(24)) return {};
-    if (!copy.Save(jpeg.c_str(), kTypeJpeg)) return {};
+    // JPEG holds only true colour: a palette or transparent picture is written from a copy.
+    if (!SaveJpegCopy(*image, jpeg)) return {};
     return jpeg;
 }
 
@@ -494,8 +486,21 @@ bool CCapturePreviewDlg::onCommand(int id) {
         case ids::kCmdDeleteCapture:
             DeleteCapture();
             return true;
+        case ids::kCmdToWorkspace:
+            SendToWorkspace(hasCaptures_ ? Slot(current_) : nullptr);
+            return true;
+        case ids::kCmdToExplorer:
+            SendToExplorer(hasCaptures_ ? Slot(current_) : nullptr, webImagePath, htmlPagePath);
+            return true;
+        case ids::kCmdToHtmlEditor:
+            SendToHtmlEditor(hasCaptures_ ? Slot(current_) : nullptr, webImagePath, htmlPagePath);
+            return true;
+        case ids::kCmdMailRecipient:
+            // Reached only when the mail document holds no picture.
+            platform::ShowMessage(kNoCaptureMessage, kCaption);
+            return true;
         default:
-            return false;  // the send-to actions join later
+            return false;
     }
 }
 
@@ -503,8 +508,12 @@ QMenu* CCapturePreviewDlg::Menu(int subMenu) {
     std::unique_ptr<QMenu>& menu = menus_[subMenu];
     if (!menu) {
         menu = BuildMenu(subMenu);
-        connect(menu.get(), &QMenu::aboutToShow, this,
-                [this, m = menu.get()] { emit menuShown(m); });
+        connect(menu.get(), &QMenu::aboutToShow, this, [this, m = menu.get()] {
+            // Mail needs a composer to hand the message to.
+            if (QAction* mail = m->findChild<QAction*>(QString("id%1").arg(ids::kCmdMailRecipient)))
+                mail->setEnabled(MailAvailable());
+            emit menuShown(m);
+        });
     }
     return menu.get();
 }

@@ -1,6 +1,7 @@
 // The capture preview with its capture table, its lists and its slide, on the test display.
 #include "capture/capture_record.h"
 #include "editor/bogus_doc.h"
+#include "export/send_to.h"
 #include "ids.h"
 #include "image/raster.h"
 #include "panel/hover_button.h"
@@ -340,7 +341,7 @@ TEST_F(Preview, OpenFileTakesATiffAndIgnoresANameWithoutExtension) {
     EXPECT_EQ(preview->mailDocument()->pathName(), home.File("cache/IT-1.jpg").toStdString());
 }
 
-TEST_F(Preview, MenusPopUpAboveThePointerWithTheSendItemsDisabled) {
+TEST_F(Preview, MenusPopUpAboveThePointerWithMailOnlyWhereAComposerExists) {
     const QPoint pointer(500, 400);
     testx11::MoveMouse(pointer);
     testx11::Pump(50);
@@ -367,7 +368,7 @@ TEST_F(Preview, MenusPopUpAboveThePointerWithTheSendItemsDisabled) {
     EXPECT_EQ(shownAt, pointer - QPoint(0, 30));
     EXPECT_EQ(texts, QStringList({"To Workspace", "To Explorer", "To Email",
                                   "Mail recipient (as attachment)...", "To Html Editor"}));
-    EXPECT_EQ(enabled, QList<bool>({false, false, true, false, false}));
+    EXPECT_EQ(enabled, QList<bool>({true, true, true, MailAvailable(), true}));
 
     texts.clear();
     enabled.clear();
@@ -375,8 +376,9 @@ TEST_F(Preview, MenusPopUpAboveThePointerWithTheSendItemsDisabled) {
     EXPECT_EQ(texts, QStringList({"Open File", "Clipboard Viewer", "", "EDIT", "Copy To Clipboard",
                                   "Paste From Clipboard", "Delete Capture"}));
     EXPECT_FALSE(enabled.contains(false));
-    // The send-to commands are not taken yet.
-    EXPECT_FALSE(preview->onCommand(ids::kCmdToWorkspace));
+    // Without a capture the send-to commands say so.
+    EXPECT_TRUE(preview->onCommand(ids::kCmdToWorkspace));
+    EXPECT_EQ(CountMessages("No Image has been captured!"), 1);
 }
 
 // Ten steps of a tenth of the width each, out from under the panel and back.
