@@ -17,3 +17,6 @@ draw() {  # draw SIZE OUT
 }
 draw 64 quillet.png
 draw 22 tray.png
+# The program icon for the desktop's icon theme (installed under hicolor).
+mkdir -p ../desktop/hicolor
+for s in 16 32 48 64 128 256; do draw "$s" "../desktop/hicolor/${s}.png"; done

@@ -1,5 +1,5 @@
-// Metafiles for quillet-tool: the player lives in a module beside the executable, loaded on the
-// first WMF or EMF read.
+// Metafiles for quillet-tool: the player lives in a module beside the executable (installed: in
+// the library folder), loaded on the first WMF or EMF read.
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -17,7 +17,13 @@ std::string ModulePath() {
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) return kModuleName;
     std::string path(self, static_cast<size_t>(length));
-    return path.substr(0, path.rfind('/') + 1) + kModuleName;
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+#ifdef QUILLET_MODULE_DIR_FROM_BIN
+    // Installed, the module sits in the library folder rather than beside the tool.
+    if (access((folder + kModuleName).c_str(), F_OK) != 0)
+        return folder + QUILLET_MODULE_DIR_FROM_BIN + kModuleName;
+#endif
+    return folder + kModuleName;
 }
 
 DecodeFunction LoadPlayer() {

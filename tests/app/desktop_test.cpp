@@ -2,7 +2,9 @@
 #include "support/program_run.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +54,61 @@ TEST(Desktop, FolderOptionKeepsEveryFileInThatFolder) {
     EXPECT_TRUE(refused.Messages().startsWith("Quillet|Quillet cannot use the folder \"taken\""))
         << refused.Messages().toStdString();
     EXPECT_FALSE(home.Exists("quillet.ini"));
+}
+
+// What a desktop menu shows and starts: the installed tree, its entry, and the program run by
+// the entry's command line, with its files in its own data folder.
+TEST(Desktop, InstalledTreeStartsInItsOwnFolder) {
+    TempFolder home;
+    const QString root = home.File("root");
+    const QString prefix = root + QUILLET_INSTALL_PREFIX;
+    QProcess install;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("DESTDIR", root);
+    install.setProcessEnvironment(env);
+    install.start(QUILLET_CMAKE, {"--install", QUILLET_BUILD_DIR});
+    ASSERT_TRUE(install.waitForFinished(60000));
+    ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
+
+    const QString bin = prefix + "/" QUILLET_INSTALL_BINDIR "/";
+    const QString data = prefix + "/" QUILLET_INSTALL_DATADIR "/";
+    QStringList expected = {bin + "quillet",
+                            bin + "quillet-tool",
+                            prefix + "/" QUILLET_INSTALL_LIBDIR "/libQuilletHook.so",
+                            prefix + "/" QUILLET_INSTALL_MANDIR "/man1/quillet-tool.1",
+                            data + "applications/quillet.desktop",
+                            data + "icons/hicolor/scalable/apps/quillet.svg"};
+    for (const char* size : {"16", "32", "48", "64", "128", "256"})
+        expected << data + "icons/hicolor/" + size + "x" + size + "/apps/quillet.png";
+    for (const QString& file : expected) EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
+
+    const QString entry = data + "applications/quillet.desktop";
+    QProcess validate;
+    validate.start("desktop-file-validate", {entry});
+    ASSERT_TRUE(validate.waitForFinished(10000)) << "desktop-file-validate (scripts/bootstrap)";
+    EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
+
+    // The entry's command line without its key-file escapes is a valid shell command line.
+    QFile entryFile(entry);
+    ASSERT_TRUE(entryFile.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entryFile.readAll());
+    const auto exec =
+        QRegularExpression("^Exec=(.*)$", QRegularExpression::MultilineOption).match(text);
+    ASSERT_TRUE(exec.hasMatch());
+    QString command = exec.captured(1).replace("\\\\", "\\");
+    command.replace(QUILLET_INSTALL_PREFIX "/" QUILLET_INSTALL_BINDIR "/quillet", bin + "quillet");
+
+    ProgramRun run(home);
+    auto runEnv = run.process().processEnvironment();
+    runEnv.insert("XDG_DATA_HOME", home.File("data"));
+    runEnv.remove("LD_LIBRARY_PATH");
+    run.process().setProcessEnvironment(runEnv);
+    run.process().setProgram("/bin/sh");
+    ASSERT_TRUE(run.Start({"-c", command})) << command.toStdString();
+    EXPECT_TRUE(home.Exists("data/quillet/quillet.ini"));
+    EXPECT_FALSE(home.Exists("quillet.ini"));
+    run.ChooseTrayMenuItem(kMenuExit);
+    EXPECT_EQ(run.WaitForExit(), 0);
 }
 
 }  // namespace
