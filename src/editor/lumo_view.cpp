@@ -2,6 +2,7 @@
 
 #include "app/quillet_app.h"
 #include "editor/lumo_doc.h"
+#include "editor/lumo_print.h"
 #include "editor/main_frame.h"
 #include "ids.h"
 #include "image/qt/raster_qt.h"
@@ -268,16 +269,33 @@ void CLumoView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 bool CLumoView::Handles(int id) const {
-    return id == ids::kCmdCrop;
+    return id == ids::kCmdCrop || id == ids::kCmdFilePrint || id == ids::kCmdFilePrintDirect ||
+           id == ids::kCmdFilePrintPreview;
 }
 
 bool CLumoView::IsEnabled(int id) const {
-    return id == ids::kCmdCrop && doc_ && !doc_->IsBusy() && doc_->image;
+    return Handles(id) && doc_ && !doc_->IsBusy() && doc_->image && doc_->image->IsValid();
 }
 
 bool CLumoView::onCommand(int id) {
-    if (id != ids::kCmdCrop) return false;
-    if (IsEnabled(id)) Crop();
+    if (!Handles(id)) return false;
+    if (!IsEnabled(id)) return true;
+    switch (id) {
+        case ids::kCmdCrop:
+            Crop();
+            break;
+        case ids::kCmdFilePrint:
+            PrintImage(*doc_->image, doc_->title(), PrintMode::Dialog, window());
+            break;
+        case ids::kCmdFilePrintDirect:
+            PrintImage(*doc_->image, doc_->title(), PrintMode::Direct, window());
+            break;
+        case ids::kCmdFilePrintPreview:
+            PrintImage(*doc_->image, doc_->title(), PrintMode::Preview, window());
+            break;
+        default:
+            break;
+    }
     return true;
 }
 

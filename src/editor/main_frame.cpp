@@ -3,6 +3,7 @@
 #include "app/quillet_app.h"
 #include "editor/child_frame.h"
 #include "editor/doc_template.h"
+#include "editor/lumo_print.h"
 #include "editor/lumo_view.h"
 #include "ids.h"
 #include "platform/keyboard_state.h"
@@ -17,6 +18,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPageSetupDialog>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -230,6 +232,7 @@ CommandState CMainFrame::QueryCommand(int id) const {
     switch (id) {
         case ids::kCmdFileNew:
         case ids::kCmdFileOpen:
+        case ids::kCmdFilePrintSetup:
         case ids::kCmdAppAbout:
         case ids::kCmdAppExit:
             state.enabled = true;
@@ -263,7 +266,7 @@ CommandState CMainFrame::QueryCommand(int id) const {
         return state;
     }
     if (doc && doc->Handles(id)) return doc->UpdateCommand(id);
-    // Commands without a handler (Cut, Paste, printing, mail) stay disabled.
+    // Commands without a handler (Cut, Paste) stay disabled.
     return state;
 }
 
@@ -393,6 +396,11 @@ bool CMainFrame::OnFrameCommand(int id) {
         case ids::kCmdAppExit:
             close();  // hides the editor until the program quits
             return true;
+        case ids::kCmdFilePrintSetup: {
+            QPageSetupDialog dialog(&EditorPrinter(), this);
+            dialog.exec();
+            return true;
+        }
         default:
             return false;
     }
