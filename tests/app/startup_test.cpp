@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -160,6 +161,17 @@ TEST(Startup, WithoutANotificationAreaStartUpFails) {
     server.start();
     ASSERT_TRUE(server.waitForReadyRead(10000));
     const QString display = ":" + QString::fromLatin1(server.readLine()).trimmed();
+    // Under load the server may name its display before it takes connections: wait until it does.
+    QProcess probe;
+    probe.setStandardOutputFile(QProcess::nullDevice());
+    probe.setStandardErrorFile(QProcess::nullDevice());
+    bool reachable = false;
+    for (int attempt = 0; attempt < 100 && !reachable; ++attempt) {
+        probe.start("xdpyinfo", {"-display", display});
+        reachable = probe.waitForFinished(5000) && probe.exitCode() == 0;
+        if (!reachable) QThread::msleep(100);
+    }
+    ASSERT_TRUE(reachable) << "test server " << display.toStdString() << " never answered";
 
     TempFolder home;
     ProgramRun run(home);
