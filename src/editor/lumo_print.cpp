@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -116,6 +117,9 @@ void PrintImage(const CRaster& source, const QString& title, PrintMode mode, QWi
     if (mode == PrintMode::Preview) {
         QPrintPreviewDialog preview(&printer, parent);
         preview.setObjectName("PrintPreview");
+        // Two pages side by side.
+        if (auto* pages = preview.findChild<QPrintPreviewWidget*>())
+            pages->setViewMode(QPrintPreviewWidget::FacingPagesView);
         QObject::connect(&preview, &QPrintPreviewDialog::paintRequested,
                          [image](QPrinter* target) { PrintImagePages(*target, *image); });
         preview.exec();
