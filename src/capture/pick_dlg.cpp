@@ -1,6 +1,8 @@
 #include "capture/pick_dlg.h"
 
 #include "app/quillet_app.h"
+#include "browser/browser_access.h"
+#include "browser/whole_page.h"
 #include "capture/grab.h"
 #include "capture/naming.h"
 #include "hook/quillet_hook.h"
@@ -27,11 +29,8 @@ constexpr int kGrabRetryMs = 20;
 const QRect kPromptUnits(8, 6, 104, 30);
 const QRect kCancelUnits(118, 14, 36, 14);
 
-// The page-area windows of a web browser are handed to the browser steps, which are not part of
-// the program yet: until then every window fails the test.
-bool IsBrowserPage(const QString& /*className*/) {
-    return false;
-}
+// Told once per run: a browser window whose DevTools endpoint does not answer.
+bool unreachableTold = false;
 
 }  // namespace
 
@@ -219,7 +218,6 @@ void CPickDlg::OnButtonUp() {
     platform::FixedWait(kWaitMs);
 
     picked_ = platform::WindowAtPoint(point);
-    const QString className = platform::WmClass(picked_).value_or(QString());
 
     if (scrollTest_) {
         RunScrollTest(picked_);
@@ -227,13 +225,19 @@ void CPickDlg::OnButtonUp() {
         Cancel();  // the Client capture below still happens
     }
     if (wholePage_ || pageSource_) {
-        if (!IsBrowserPage(className)) {
+        const QString className =
+            platform::WmClass(platform::ManagedClientOf(picked_)).value_or(QString());
+        // Saving a page's source is not part of the program yet: it refuses every window.
+        if (!browser::IsBrowserClass(className) || pageSource_) {
             activateWindow();
             platform::ShowMessage("!! Not an Explorer Window", "Quillet");
             wholePage_ = pageSource_ = 0;
             Cancel();
             return;
         }
+        RunBrowserPick();
+        Cancel();
+        return;
     }
     if (picked_) {
         if (App()->expertMode) Inspector(InspectorStep::Refresh);
@@ -256,6 +260,20 @@ void CPickDlg::OnButtonUp() {
         if (App()->expertMode) Inspector(InspectorStep::ShowAndRefresh);
     }
     Cancel();
+}
+
+// Modes 5 and 6: the page of the browser window under the release point.
+void CPickDlg::RunBrowserPick() {
+    if (browser::FindBrowser(picked_) == browser::MatchResult::Unreachable) {
+        if (!unreachableTold) {
+            unreachableTold = true;
+            platform::ShowMessage(browser::kUnreachableMessage, "Quillet");
+        }
+    } else if (wholePage_) {
+        CaptureWholePage();
+    }
+    wholePage_ = pageSource_ = 0;
+    browser::ClearCurrentBrowser();
 }
 
 // X11 gives no program another's scroll information: the test reports that it could not read it,

@@ -83,6 +83,7 @@ class CPickDlg : public CSkinnedDialog, private CHookReceiver {
     bool IsDialogWindow(unsigned long window) const;
     bool WithFrame() const { return mode_ == kModeWindow || mode_ == kModeControl; }
     void RunScrollTest(unsigned long window);
+    void RunBrowserPick();
     // The window inspector's link in expert mode.
     void Inspector(InspectorStep step, QPoint point = {});
 

@@ -1,0 +1,131 @@
+#include "browser/browser_access.h"
+
+#include "platform/x11_windows.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace browser {
+
+const char* const kUnreachableMessage =
+    "Quillet cannot reach this browser. Start it with --remote-debugging-port=9222 and a "
+    "separate --user-data-dir to capture its pages.";
+
+namespace {
+
+// The WM_CLASS classes of the Chromium-family browsers, compared without regard to case.
+constexpr const char* kBrowserClasses[] = {
+    "chromium",
+    "chromium-browser",
+    "google-chrome",
+    "google-chrome-beta",
+    "google-chrome-unstable",
+    "brave-browser",
+    "microsoft-edge",
+    "microsoft-edge-beta",
+    "vivaldi-stable",
+    "opera",
+    "yandex-browser",
+};
+
+std::unique_ptr<CurrentPage>& Current() {
+    static std::unique_ptr<CurrentPage> page;
+    return page;
+}
+
+// What the match reads of a page, in one evaluation.
+constexpr const char* kPageFacts =
+    "JSON.stringify({type: document.contentType, visibility: document.visibilityState, "
+    "ratio: window.devicePixelRatio, title: document.title})";
+
+// Opens a page, its isolated world, and reads its facts; null for a page that cannot be read.
+std::unique_ptr<CurrentPage> OpenPage(int port, const QString& targetId, QJsonObject& facts) {
+    auto page = std::make_unique<CurrentPage>();
+    page->targetId = targetId;
+    if (!page->session.Open(port, "page/" + targetId)) return nullptr;
+    const auto tree = page->session.Call("Page.getFrameTree");
+    if (!tree) return nullptr;
+    const QString frameId =
+        tree->value("frameTree").toObject().value("frame").toObject().value("id").toString();
+    if (frameId.isEmpty()) return nullptr;
+    const auto world = page->session.Call("Page.createIsolatedWorld",
+                                          {{"frameId", frameId}, {"worldName", "quillet"}});
+    if (!world) return nullptr;
+    page->contextId = world->value("executionContextId").toInt();
+    if (!page->contextId) return nullptr;
+    const auto text = page->Evaluate(kPageFacts);
+    if (!text || !text->isString()) return nullptr;
+    facts = QJsonDocument::fromJson(text->toString().toUtf8()).object();
+    page->title = facts.value("title").toString();
+    const double ratio = facts.value("ratio").toDouble(1);
+    page->pixelRatio = ratio > 0 && ratio <= 16 ? ratio : 1;
+    return page;
+}
+
+// The left edge of the browser window that shows a target, in the browser's own pixels.
+std::optional<int> WindowLeft(devtools::Session& session, const QString& targetId) {
+    const auto window = session.Call("Browser.getWindowForTarget", {{"targetId", targetId}});
+    if (!window) return std::nullopt;
+    const QJsonValue left = window->value("bounds").toObject().value("left");
+    if (!left.isDouble()) return std::nullopt;
+    return left.toInt();
+}
+
+}  // namespace
+
+bool IsBrowserClass(const QString& wmClass) {
+    for (const char* name : kBrowserClasses) {
+        if (wmClass.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) return true;
+    }
+    return false;
+}
+
+std::optional<QJsonValue> CurrentPage::Evaluate(const QString& expression) {
+    return session.Evaluate(expression, contextId);
+}
+
+CurrentPage* CurrentBrowser() {
+    return Current().get();
+}
+
+void ClearCurrentBrowser() {
+    Current().reset();
+}
+
+MatchResult FindBrowser(unsigned long pickedWindow) {
+    ClearCurrentBrowser();
+    platform::XWindow top = platform::ManagedClientOf(pickedWindow);
+    if (!top) top = platform::TopLevelOf(pickedWindow);
+    const auto state = platform::WindowStateOf(top);
+    if (!state) return MatchResult::NoMatch;
+    const int topLeft = state->area.left();
+
+    const int port = devtools::EndpointPort();
+    const std::optional<QByteArray> list = devtools::HttpGet(port, "/json/list");
+    if (!list) return MatchResult::Unreachable;
+
+    std::unique_ptr<CurrentPage> match;
+    for (const QJsonValue& item : QJsonDocument::fromJson(*list).array()) {
+        const QJsonObject target = item.toObject();
+        const QString id = target.value("id").toString();
+        if (target.value("type").toString() != "page" || id.isEmpty()) continue;
+        // The target id becomes a path: nothing but the characters ids are made of.
+        if (id.size() > 64 || id.contains(QRegularExpression("[^A-Za-z0-9_-]"))) continue;
+        QJsonObject facts;
+        std::unique_ptr<CurrentPage> page = OpenPage(port, id, facts);
+        if (!page || facts.value("type").toString() != "text/html" ||
+            facts.value("visibility").toString() != "visible") {
+            continue;
+        }
+        const std::optional<int> left = WindowLeft(page->session, id);
+        if (!left || std::lround(*left * page->pixelRatio) != topLeft) continue;
+        match = std::move(page);  // a later match replaces an earlier one
+    }
+    Current() = std::move(match);
+    return Current() ? MatchResult::Matched : MatchResult::NoMatch;
+}
+
+}  // namespace browser

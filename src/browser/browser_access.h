@@ -1,0 +1,44 @@
+#pragma once
+
+#include "browser/devtools_client.h"
+
+#include <QString>
+
+#include <memory>
+
+// The web page a browser pick acts on. A Chromium-family browser started with its DevTools port
+// stands for the system's browser windows: its page list is the collection of browsers, a page
+// target is a browser, and its document is read in an isolated world of the page's main frame,
+// where the page's own scripts cannot change what the reads see.
+namespace browser {
+
+// Whether a managed client window's WM_CLASS class is one of a Chromium-family browser's.
+bool IsBrowserClass(const QString& wmClass);
+
+// The page a match found (the "current browser").
+struct CurrentPage {
+    devtools::Session session;
+    QString targetId;
+    QString title;          // the page title
+    int contextId = 0;      // the isolated world
+    double pixelRatio = 1;  // device pixels per CSS pixel
+    // Evaluates in the isolated world.
+    std::optional<QJsonValue> Evaluate(const QString& expression);
+};
+
+// The browser page the last match found; null when none did.
+CurrentPage* CurrentBrowser();
+void ClearCurrentBrowser();
+
+enum class MatchResult { Matched, NoMatch, Unreachable };
+
+// Matches the picked window against the visible HTML pages of the browser on the DevTools port:
+// a page matches when its window's left edge (in device pixels) is the left edge of the managed
+// client window holding the picked window; a later match replaces an earlier one. The current
+// browser is cleared first. Unreachable when the endpoint does not answer.
+MatchResult FindBrowser(unsigned long pickedWindow);
+
+// What the user is told once per run when a browser window's endpoint does not answer.
+extern const char* const kUnreachableMessage;
+
+}  // namespace browser

@@ -1,0 +1,328 @@
+// Browser picks against a real Chromium started on the test display with its DevTools port,
+// showing pages served by the test's own small HTTP server.
+#include "app/quillet_app.h"
+#include "browser/devtools_client.h"
+#include "capture/pick_dlg.h"
+#include "image/qt/raster_qt.h"
+#include "platform/message_box.h"
+#include "support/temp_folder.h"
+#include "support/x11_input.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+QT_BEGIN_NAMESPACE
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace {
+
+// Serves fixed pages on loopback and counts the requests for each path.
+class PageServer {
+  public:
+    struct Page {
+        QByteArray type;
+        QByteArray body;
+        QByteArray headers;  // extra header lines, each ending in "\r\n"
+    };
+    PageServer() {
+        server_.listen(QHostAddress::LocalHost);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, [this, socket] { Serve(socket); });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+    void Add(const QString& path, const Page& page) { pages_[path] = page; }
+    int Requests(const QString& path) const {
+        const auto it = counts_.find(path);
+        return it == counts_.end() ? 0 : it->second;
+    }
+    QString Url(const QString& path) const {
+        return QString("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
+    }
+
+  private:
+    void Serve(QTcpSocket* socket) {
+        QByteArray& request = buffers_[socket];
+        request += socket->readAll();
+        if (!request.contains("\r\n\r\n")) return;
+        const QString path = QString::fromLatin1(request.split(' ').value(1));
+        buffers_.erase(socket);
+        ++counts_[path];
+        const auto it = pages_.find(path);
+        QByteArray reply;
+        if (it == pages_.end()) {
+            reply = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        } else {
+            reply = "HTTP/1.1 200 OK\r\nContent-Type: " + it->second.type +
+                    "\r\nContent-Length: " + QByteArray::number(it->second.body.size()) +
+                    "\r\nConnection: close\r\n" + it->second.headers + "\r\n" + it->second.body;
+        }
+        socket->write(reply);
+        socket->disconnectFromHost();
+    }
+    QTcpServer server_;
+    std::map<QString, Page> pages_;
+    std::map<QString, int> counts_;
+    std::map<QTcpSocket*, QByteArray> buffers_;
+};
+
+// A page whose rows are coloured by their device-pixel y coordinate, `screens` viewports tall;
+// draw() lays it out again for the window's size once the window has settled.
+QByteArray RowsPage(double screens) {
+    return QString(
+               "<!DOCTYPE html><html><head><title>Rows</title><style>html,body{margin:0}"
+               "canvas{display:block}</style></head><body><canvas id=c></canvas><script>"
+               "function draw() {"
+               "const r = devicePixelRatio, h = Math.round(innerHeight * %1);"
+               "c.style.width = innerWidth + 'px'; c.style.height = h + 'px';"
+               "c.width = Math.round(innerWidth * r); c.height = Math.round(h * r);"
+               "const g = c.getContext('2d');"
+               "for (let y = 0; y < c.height; y++) {"
+               "  g.fillStyle = `rgb(${y % 256},${(y >> 8) % 256},${(y * 7) % 256})`;"
+               "  g.fillRect(0, y, c.width, 1); } return c.height; } "
+               "draw();</script></body></html>")
+        .arg(screens)
+        .toUtf8();
+}
+
+QRgb RowColour(int y) {
+    return qRgb(y % 256, (y >> 8) % 256, (y * 7) % 256);
+}
+
+CPickDlg* RunningPick() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* pick = qobject_cast<CPickDlg*>(widget); pick && pick->isVisible()) return pick;
+    }
+    return nullptr;
+}
+
+struct BrowserTest : ::testing::Test {
+    void SetUp() override {
+        folder = std::make_unique<CurrentFolder>(home.path());
+        ASSERT_TRUE(App()->InitInstance());
+        platform::SetMessageBoxRecorder([this](const platform::MessageBoxCall& call) {
+            messages.push_back(call.text);
+            return platform::kAnswerOk;
+        });
+        testx11::Pump(200);
+    }
+    void TearDown() override {
+        platform::SetMessageBoxRecorder(nullptr);
+        App()->ExitInstance(0);
+        if (chromium.state() != QProcess::NotRunning) {
+            chromium.kill();
+            chromium.waitForFinished(5000);
+        }
+        folder.reset();
+        qunsetenv("QUILLET_CDP_PORT");
+    }
+
+    // Starts Chromium at the top left of the screen on `url`, waits for the page's load event
+    // and makes its DevTools port the program's. Returns the port, 0 on failure.
+    int StartChromium(const QString& url, int scale = 1) {
+        profile = std::make_unique<TempFolder>();
+        chromium.start(
+            "chromium",
+            {"--no-sandbox", "--disable-background-networking", "--disable-component-update",
+             "--disable-sync", "--no-first-run", "--disable-quic", "--disable-gpu", "--test-type",
+             "--hide-scrollbars", "--no-default-browser-check", "--password-store=basic",
+             "--remote-debugging-port=0", "--user-data-dir=" + profile->path(),
+             "--window-position=0,0", "--window-size=700,500",
+             QString("--force-device-scale-factor=%1").arg(scale), url});
+        if (!chromium.waitForStarted(10000)) return 0;
+        int port = 0;
+        testx11::PumpUntil(
+            [&] {
+                port = profile->Read("DevToolsActivePort").split('\n').value(0).toInt();
+                return port > 0;
+            },
+            20000);
+        if (!port) return 0;
+        qputenv("QUILLET_CDP_PORT", QByteArray::number(port));
+        const bool loaded = testx11::PumpUntil(
+            [&] {
+                const auto value = Eval(port, "document.readyState");
+                return value && value->toString() == "complete" &&
+                       !testx11::FindViewableWindows("hromium").empty();
+            },
+            20000);
+        testx11::Pump(500);  // the first frame on the screen
+        return loaded ? port : 0;
+    }
+
+    // Evaluates in the main world of the first page.
+    std::optional<QJsonValue> Eval(int port, const QString& expression) {
+        const auto list = devtools::HttpGet(port, "/json/list");
+        if (!list) return std::nullopt;
+        for (const QJsonValue& item : QJsonDocument::fromJson(*list).array()) {
+            if (item.toObject().value("type").toString() != "page") continue;
+            devtools::Session session;
+            if (!session.Open(port, "page/" + item.toObject().value("id").toString())) continue;
+            return session.Evaluate(expression);
+        }
+        return std::nullopt;
+    }
+
+    void Pick(int mode) {
+        QTimer::singleShot(0, [&] {
+            CPickDlg* pick = nullptr;
+            const bool ready = testx11::PumpUntil([&] {
+                pick = RunningPick();
+                return pick && pick->hookSet() && pick->grabbing();
+            });
+            EXPECT_TRUE(ready) << "the balloon did not start its mode";
+            if (ready) {
+                const QPoint point(300, 300);  // on the page, below the browser's toolbar
+                testx11::MoveMouse(point + QPoint(7, 5));
+                testx11::Pump(100);
+                testx11::MoveMouse(point);
+                testx11::Pump(100);
+                testx11::Click(point);
+            }
+            if (!testx11::PumpUntil([] { return RunningPick() == nullptr; }, 30000)) {
+                ADD_FAILURE() << "the pick did not end";
+                if (CPickDlg* left = RunningPick()) left->reject();
+            }
+        });
+        App()->Pick(mode);
+    }
+    QImage Capture(int n) {
+        const QString name = QString("cache/IT-%1.bmp").arg(n);
+        if (!testx11::PumpUntil([&] { return home.Exists(name); })) return {};
+        CRaster image;
+        if (!image.Load(home.File(name).toLocal8Bit().constData(), kTypeBmp)) return {};
+        return MakeBitmap(image);
+    }
+    QStringList Log(const char* name) {
+        return QString::fromLatin1(home.Read(name)).split('\n', Qt::SkipEmptyParts);
+    }
+
+    TempFolder home;
+    std::unique_ptr<CurrentFolder> folder;
+    std::unique_ptr<TempFolder> profile;
+    QProcess chromium;
+    PageServer server;
+    std::vector<std::string> messages;
+};
+
+// Every row of the stitched image holds the colour of its own y on the page.
+void ExpectRows(const QImage& image, int height, int coloured) {
+    ASSERT_EQ(image.height(), height);
+    int wrong = 0;
+    for (int y = 0; y < coloured && wrong < 5; ++y) {
+        if (image.pixel(10, y) != RowColour(y)) {
+            ADD_FAILURE() << "row " << y << " holds " << std::hex << image.pixel(10, y);
+            ++wrong;
+        }
+    }
+}
+
+void WholePages(BrowserTest& t, int scale) {
+    t.server.Add("/short", {"text/html", RowsPage(0.5), {}});
+    t.server.Add("/long", {"text/html", RowsPage(2.5), {}});
+    const int port = t.StartChromium(t.server.Url("/long"), scale);
+    ASSERT_GT(port, 0);
+    t.Eval(port, "draw()");
+    const int step = t.Eval(port, "document.scrollingElement.clientHeight")->toInt();
+    const int width = t.Eval(port, "document.scrollingElement.clientWidth")->toInt();
+    const int total = t.Eval(port, "document.scrollingElement.scrollHeight")->toInt();
+    ASSERT_GT(total, 2 * step);
+    ASSERT_LT(total, 3 * step);
+    t.Eval(port, "scrollTo({top: 37, behavior: 'instant'})");
+
+    // 2.5 steps: two full pieces and a half piece, the page back where it was.
+    t.Pick(CPickDlg::kModeWholePage);
+    const QImage image = t.Capture(0);
+    ASSERT_EQ(image.width(), width * scale);
+    ExpectRows(image, total * scale, t.Eval(port, "c.height")->toInt());
+    EXPECT_EQ(t.Eval(port, "scrollY")->toInt(), 37);
+    const QStringList pro3 = t.Log("pro3.txt");
+    ASSERT_EQ(pro3.size(), 3);
+    EXPECT_EQ(pro3[2], QString("nX0  nY%1  bmWidth%2  bmHeight%3  ")
+                           .arg(2 * step * scale)
+                           .arg(width * scale)
+                           .arg(image.height() - 2 * step * scale));
+    const QStringList pro2 = t.Log("pro2.txt");
+    ASSERT_EQ(pro2.size(), 6);
+    EXPECT_EQ(pro2[0], "get_Document");
+    EXPECT_EQ(pro2[3], QString("mmmmmmwidth=%1 height=%2\tpages=2 left=%3 tleft=%4")
+                           .arg(width)
+                           .arg(step)
+                           .arg(total - 2 * step)
+                           .arg(3 * step - total));
+
+    // A page no taller than the window: one step; both logs are replaced.
+    t.Eval(port, QString("location.href = '%1'").arg(t.server.Url("/short")));
+    ASSERT_TRUE(testx11::PumpUntil([&] {
+        const auto state = t.Eval(port, "location.pathname + document.readyState");
+        return state && state->toString() == "/shortcomplete";
+    }));
+    t.Eval(port, "draw()");
+    testx11::Pump(300);
+    t.Pick(CPickDlg::kModeWholePage);
+    ExpectRows(t.Capture(1), step * scale, t.Eval(port, "c.height")->toInt());
+    EXPECT_EQ(t.Log("pro3.txt").size(), 1);
+    EXPECT_EQ(t.Log("pro2.txt").size(), 5);
+    EXPECT_TRUE(t.messages.empty());
+}
+
+TEST_F(BrowserTest, WholePageIsStitchedRowByRow) {
+    WholePages(*this, 1);
+}
+
+TEST_F(BrowserTest, WholePageAtScaleTwo) {
+    WholePages(*this, 2);
+}
+
+// A browser window whose endpoint accepts and never answers, then one where nothing listens:
+// neither hangs the program, the user is told once, and nothing is captured.
+TEST_F(BrowserTest, UnreachableEndpointIsToldOnceAndNeverHangs) {
+    server.Add("/short", {"text/html", RowsPage(0.5), {}});
+    ASSERT_GT(StartChromium(server.Url("/short")), 0);
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    std::vector<std::unique_ptr<QTcpSocket>> held;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* socket = silent.nextPendingConnection()) held.emplace_back(socket);
+    });
+    qputenv("QUILLET_CDP_PORT", QByteArray::number(silent.serverPort()));
+    QElapsedTimer timer;
+    timer.start();
+    Pick(CPickDlg::kModeWholePage);
+    EXPECT_LT(timer.elapsed(), 15000);
+    EXPECT_FALSE(held.empty()) << "the endpoint was asked";
+    const std::vector<std::string> told{
+        "Quillet cannot reach this browser. Start it with --remote-debugging-port=9222 and a "
+        "separate --user-data-dir to capture its pages."};
+    EXPECT_EQ(messages, told);
+
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const quint16 nobody = closed.serverPort();
+    closed.close();
+    qputenv("QUILLET_CDP_PORT", QByteArray::number(nobody));
+    Pick(CPickDlg::kModeWholePage);
+    EXPECT_EQ(messages, told);
+    EXPECT_EQ(App()->captureCounter, 0);
+}
+
+}  // namespace
