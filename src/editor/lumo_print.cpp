@@ -60,10 +60,19 @@ void DrawPrintPage(QPainter& painter, const CRaster& image, const PrintLayout& l
     if (page < 1 || page > layout.pageCount || !image.IsValid()) return;
     // A copy flattened onto white: transparent parts print as white paper.
     CRaster copy(image);
-    copy.SetBackgroundColor(RGBQUAD{255, 255, 255, 0});
+    const int32_t transparent = copy.GetTransIndex();
+    if (copy.GetBpp() < 24 && transparent >= 0 &&
+        static_cast<uint32_t>(transparent) < copy.GetNumColors()) {
+        // The transparent index's pixels are paper.
+        copy.SetPaletteIndex(static_cast<uint32_t>(transparent), 255, 255, 255);
+        copy.SetTransIndex(-1);
+    }
+    // A true-colour picture's transparent colour is its background colour: it keeps it and is
+    // drawn over the white page.
+    if (copy.GetBpp() < 24 || copy.GetTransIndex() < 0)
+        copy.SetBackgroundColor(RGBQUAD{255, 255, 255, 0});
     copy.AlphaStrip();
     copy.AlphaDelete();
-    copy.SetTransIndex(-1);
     const QRect tile = layout.tiles[static_cast<size_t>(page - 1)];
     if (layout.tiling && !copy.Crop(tile.left(), tile.top(), tile.right() + 1, tile.bottom() + 1)) {
         return;

@@ -55,6 +55,15 @@ TEST_F(EditorPrint, SmallPictureIsOnePageFramedInBlueWithTransparencyWhite) {
     }
     EXPECT_EQ(page.pixel(741, 300), kGrey);
     EXPECT_EQ(page.pixel(98, 98), kGrey);
+    // A palette picture's transparent index prints as paper too.
+    CRaster indexed(4, 4, 8);
+    indexed.SetPaletteIndex(0, 200, 0, 0);
+    indexed.SetPaletteIndex(1, 0, 200, 0);
+    indexed.SetPixelIndex(1, 3, 1);  // top row, second pixel
+    indexed.SetTransIndex(0);
+    const QImage paper = DrawPage(indexed, ComputePrintLayout(4, 4, 4800, 6600), 1);
+    EXPECT_EQ(paper.pixel(100, 100), kWhite);
+    EXPECT_EQ(paper.pixel(101, 100), qRgb(0, 200, 0));
     // A page past the last draws nothing.
     EXPECT_EQ(DrawPage(*image, layout, 2).pixel(100, 100), kGrey);
 }
