@@ -10,16 +10,31 @@
 #include "panel/tray_icon.h"
 #include "platform/fixed_wait.h"
 #include "platform/screen_grab.h"
+#include "workspace/capture_preview_dlg.h"
 
 #include <QBrush>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <cmath>
 
 namespace {
 constexpr int kHideWaitMs = 500;
 constexpr int kFreezeWaitMs = 100;
 constexpr int kMinimumWidth = 5;
+constexpr int kMinimumHeight = 3;  // at least one row is left inside the band
+
+// The logical rectangle that covers `device` pixels at the given ratio, rounded outwards.
+QRect CoveringRect(const QRect& device, qreal ratio) {
+    const int left = static_cast<int>(std::floor(device.left() / ratio));
+    const int top = static_cast<int>(std::floor(device.top() / ratio));
+    const int right = static_cast<int>(std::ceil((device.right() + 1) / ratio));
+    const int bottom = static_cast<int>(std::ceil((device.bottom() + 1) / ratio));
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
 }  // namespace
 
 CMW::CMW(QWidget* parent)
@@ -107,7 +122,8 @@ void CMW::ShowOverlay() {
     CQuilletApp* app = App();
     dragging_ = 0;
     overlayActive_ = true;
-    setGeometry(platform::ScreenRect());
+    // The overlay works in device pixels: it covers the screen's pixels whatever the scale.
+    setGeometry(CoveringRect(platform::ScreenRect(), OverlayRatio()));
     show();
     previousCursor_ = cursor();
     setCursor(app->crossCursor);
@@ -127,6 +143,7 @@ void CMW::RestoreInterface() {
     if (!panel) return;
     panel->show();
     panel->ShowPreviewOut();
+    panel->preview()->HideDropList();
 }
 
 void CMW::mousePressEvent(QMouseEvent* event) {
@@ -138,8 +155,8 @@ void CMW::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && captureKind == kKindRectangle && overlayActive_) {
         selection = Selection{};
         // The point arrives as 16-bit coordinates.
-        anchor_ = QPoint(int16_t(event->position().toPoint().x()),
-                         int16_t(event->position().toPoint().y()));
+        const QPoint point = DevicePoint(event->position());
+        anchor_ = QPoint(int16_t(point.x()), int16_t(point.y()));
         selection.left = anchor_.x();
         selection.top = anchor_.y();
     }
@@ -149,7 +166,7 @@ void CMW::mouseMoveEvent(QMouseEvent* event) {
     if (captureKind != kKindRectangle || !overlayActive_ || !(event->buttons() & Qt::LeftButton)) {
         return;
     }
-    const QPoint current = event->position().toPoint();
+    const QPoint current = DevicePoint(event->position());
     if (dragging_ == 1) UpdateSelection(current);
     dragging_ = 1;
     lastPoint_ = current;
@@ -178,7 +195,14 @@ void CMW::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     dragging_ = 0;
-    if (selection.width() > kMinimumWidth) FinishRectangle();
+    // A drag too narrow, or so flat that nothing would be left inside the band, leaves the
+    // overlay up for another try.
+    if (selection.width() > kMinimumWidth && selection.height() >= kMinimumHeight) {
+        FinishRectangle();
+    } else {
+        selection = Selection{};
+        repaint();
+    }
 }
 
 void CMW::keyPressEvent(QKeyEvent* event) {
@@ -205,7 +229,8 @@ void CMW::FinishRectangle() {
     const QRect area(selection.left, selection.top, selection.width(), selection.height());
     HandCaptureToPreview(app->frozenScreen.copy(area), app->currentImagePath);
 
-    setGeometry(0, 0, 10, 10);
+    // The overlay leaves no trace on the screen.
+    hide();
     RestoreInterface();
     platform::FixedWait(kHideWaitMs);
     if (CControlPanel* panel = app->panel()) panel->show();
@@ -219,11 +244,36 @@ void CMW::CancelRectangle() {
     setCursor(previousCursor_);
 }
 
+qreal CMW::OverlayRatio() const {
+    const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    return shown ? shown->devicePixelRatio() : 1.0;
+}
+
+// Qt hands the pointer over rounded to logical pixels, which loses device pixels when the scale is
+// not 1. The pointer itself, when it still lies on that logical pixel, gives the exact one.
+QPoint CMW::DevicePoint(const QPointF& logical) const {
+    const qreal ratio = devicePixelRatio();
+    const QPoint estimate(qRound(logical.x() * ratio), qRound(logical.y() * ratio));
+    if (ratio == 1.0) return estimate;
+    const QPoint origin(qRound(x() * ratio), qRound(y() * ratio));
+    const QPoint pointer = platform::PointerPosition() - origin;
+    if (qRound(pointer.x() / ratio) == qRound(logical.x()) &&
+        qRound(pointer.y() / ratio) == qRound(logical.y())) {
+        return pointer;
+    }
+    return estimate;
+}
+
 void CMW::paintEvent(QPaintEvent*) {
     if (captureKind != kKindRectangle) return;  // the coordinator draws nothing of its own
     QPainter painter(this);
+    // Painted in device pixels: the frozen screen 1:1, the band on whole pixels.
+    const qreal ratio = devicePixelRatio();
+    painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
     const QImage& frozen = App()->frozenScreen;
-    painter.drawImage(rect(), frozen, QRect(QPoint(0, 0), frozen.size()));
+    const QRect all(QPoint(0, 0), size() * ratio + QSize(1, 1));
+    painter.fillRect(all, Qt::black);
+    painter.drawImage(QPoint(0, 0), frozen);
     if (!overlayActive_ || selection.width() == 0) return;
     // The band: a one-pixel frame in a red diagonal cross-hatch.
     const QBrush hatch(QColor(255, 0, 0), Qt::DiagCrossPattern);

@@ -64,6 +64,9 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     void CancelRectangle();
     // Shows the panel and brings the capture preview back out beside it.
     void RestoreInterface();
+    // The scale of the screen the overlay is on, and a logical point of it in device pixels.
+    qreal OverlayRatio() const;
+    QPoint DevicePoint(const QPointF& logical) const;
 
     std::unique_ptr<CCoordinateReadout> readout_;
     QCursor previousCursor_;

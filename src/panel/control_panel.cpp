@@ -5,41 +5,46 @@
 #include "ids.h"
 #include "panel/hover_button.h"
 #include "platform/dialog_units.h"
-#include "platform/screen_grab.h"
 #include "workspace/capture_preview_dlg.h"
 
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QUrl>
 
 namespace {
 
+// A control whose action has no handler yet is shown disabled (`enabled` false); the change that
+// brings its handler turns it on here.
 struct PanelButton {
     int id;
     int strip;
     const char* tip;
     QRect units;  // dialog units: x, y, width, height
+    bool enabled;
 };
 
 constexpr int kButtonCount = 9;
 const PanelButton kButtons[kButtonCount] = {
-    {ids::kPanelDesktop, 212, "Capture Desktop!", {4, 50, 34, 10}},
+    {ids::kPanelDesktop, 212, "Capture Desktop!", {4, 50, 34, 10}, true},
     {ids::kPanelSlice,
      213,
      "Click Here. Then, Hold Down Left Mouse Button And Slide To Draw!",
-     {4, 62, 34, 10}},
-    {ids::kPanelHelp, 214, "Click Me For Help!", {4, 75, 34, 10}},
-    {ids::kPanelWindow, 216, "Click To View Window Options!", {85, 50, 34, 10}},
-    {ids::kPanelIcons, 215, "Click To View Icon Options!", {85, 62, 34, 10}},
-    {ids::kPanelOptions, 217, "Click To View Properties Dialog!", {85, 75, 34, 10}},
-    {ids::kPanelSlide, 229, "Slide Capture Window!", {0, 41, 6, 6}},
-    {ids::kPanelOk, 228, "Click Here To Exit Quillet!", {151, 87, 7, 6}},
-    {ids::kPanelCancel, 227, "Click Here To Hide Quillet!", {7, 87, 7, 6}},
+     {4, 62, 34, 10},
+     true},
+    {ids::kPanelHelp, 214, "Click Me For Help!", {4, 75, 34, 10}, true},
+    {ids::kPanelWindow, 216, "Click To View Window Options!", {85, 50, 34, 10}, true},
+    {ids::kPanelIcons, 215, "Click To View Icon Options!", {85, 62, 34, 10}, true},
+    {ids::kPanelOptions, 217, "Click To View Properties Dialog!", {85, 75, 34, 10}, false},
+    {ids::kPanelSlide, 229, "Slide Capture Window!", {0, 41, 6, 6}, true},
+    {ids::kPanelOk, 228, "Click Here To Exit Quillet!", {151, 87, 7, 6}, true},
+    {ids::kPanelCancel, 227, "Click Here To Hide Quillet!", {7, 87, 7, 6}, true},
 };
 
 // The pick modes of the Window menu's commands.
@@ -62,30 +67,41 @@ int PickMode(int id) {
     }
 }
 
-QAction* AddCommand(QMenu& menu, int id, const QString& text) {
-    QAction* action = menu.addAction(text);
-    action->setData(id);
-    action->setObjectName(QString("id%1").arg(id));
-    return action;
-}
+struct MenuItem {
+    int subMenu;        // ids::kSubMenuWindow or ids::kSubMenuIcons
+    const char* popUp;  // the pop-up inside the sub-menu that holds the item, or null
+    int id;
+    const char* text;
+    bool enabled;  // false until the item's handler lands
+};
 
 // Sub-menus 1 "Window" and 2 "Icons" of the program's menu.
+const MenuItem kMenuItems[] = {
+    {ids::kSubMenuWindow, nullptr, ids::kCmdPickWindow, "Window", true},
+    {ids::kSubMenuWindow, nullptr, ids::kCmdPickClient, "Client", true},
+    {ids::kSubMenuWindow, nullptr, ids::kCmdPickControl, "Control", true},
+    {ids::kSubMenuWindow, nullptr, ids::kCmdPickDropdown, "Dropdown", true},
+    {ids::kSubMenuWindow, "Explorer", ids::kCmdWholePage, "Capture Whole Page As Image", true},
+    {ids::kSubMenuWindow, "Explorer", ids::kCmdPageSource, "Save Page Source And Images", true},
+    {ids::kSubMenuWindow, nullptr, ids::kCmdPickTest, "Test", true},
+    {ids::kSubMenuIcons, nullptr, ids::kCmdSystemIcons, "System Icons", false},
+    {ids::kSubMenuIcons, nullptr, ids::kCmdExtractIcon, "Extract Icon", false},
+};
+
 std::unique_ptr<QMenu> LoadPanelMenu(int subMenu) {
-    auto menu = std::make_unique<QMenu>();
-    if (subMenu == ids::kSubMenuWindow) {
-        menu->setTitle("Window");
-        AddCommand(*menu, ids::kCmdPickWindow, "Window");
-        AddCommand(*menu, ids::kCmdPickClient, "Client");
-        AddCommand(*menu, ids::kCmdPickControl, "Control");
-        AddCommand(*menu, ids::kCmdPickDropdown, "Dropdown");
-        QMenu* explorer = menu->addMenu("Explorer");
-        AddCommand(*explorer, ids::kCmdWholePage, "Capture Whole Page As Image");
-        AddCommand(*explorer, ids::kCmdPageSource, "Save Page Source And Images");
-        AddCommand(*menu, ids::kCmdPickTest, "Test");
-    } else {
-        menu->setTitle("Icons");
-        AddCommand(*menu, ids::kCmdSystemIcons, "System Icons");
-        AddCommand(*menu, ids::kCmdExtractIcon, "Extract Icon");
+    auto menu = std::make_unique<QMenu>(subMenu == ids::kSubMenuWindow ? "Window" : "Icons");
+    QMenu* popUp = nullptr;
+    for (const MenuItem& item : kMenuItems) {
+        if (item.subMenu != subMenu) continue;
+        QMenu* target = menu.get();
+        if (item.popUp) {
+            if (!popUp || popUp->title() != item.popUp) popUp = menu->addMenu(item.popUp);
+            target = popUp;
+        }
+        QAction* action = target->addAction(item.text);
+        action->setData(item.id);
+        action->setObjectName(QString("id%1").arg(item.id));
+        action->setEnabled(item.enabled);
     }
     return menu;
 }
@@ -117,6 +133,7 @@ void CControlPanel::CreateButtons() {
         button->SetStripBitmap(entry.strip);
         button->SetTip(entry.tip, true);
         button->setAutoDefault(false);
+        button->setEnabled(entry.enabled);
         connect(button, &QPushButton::clicked, this, [this, id = entry.id] { onCommand(id); });
         buttons_[i] = button;
     }
@@ -133,10 +150,20 @@ void CControlPanel::RecordPanelRect() {
     App()->panelRect = frameGeometry();
 }
 
+// The bottom-right corner of the screen's available area. The margin keeps the panel clear of a
+// task bar the desktop does not announce; where it reserves its bars, the area already ends above
+// them.
+QPoint CControlPanel::CornerPosition(const QRect& screen, const QRect& available, QSize panel) {
+    const int margin = available.bottom() >= screen.bottom() ? kBottomMargin : 0;
+    return {available.right() + 1 - panel.width(),
+            available.bottom() + 1 - panel.height() - margin};
+}
+
 void CControlPanel::PlaceAtCorner() {
     if (!firstPlacement_) return;
-    const QRect screen = platform::ScreenRect();
-    move(screen.width() - width(), screen.height() - height() - kBottomMargin);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    move(CornerPosition(screen->geometry(), screen->availableGeometry(), frameGeometry().size()));
     RecordPanelRect();
     firstPlacement_ = false;
 }

@@ -20,7 +20,7 @@ class CControlPanel : public CSkinnedDialog, public CCommandTarget {
   public:
     static constexpr int kDialogId = 201;
     static constexpr int kSkinId = 236;
-    static constexpr int kBottomMargin = 32;  // kept free above the screen's bottom edge
+    static constexpr int kBottomMargin = 32;  // kept free above a bottom edge without task bar
     static constexpr int kMenuLift = 30;      // the menus open this far above the pointer
 
     explicit CControlPanel(CMW* owner);
@@ -37,6 +37,10 @@ class CControlPanel : public CSkinnedDialog, public CCommandTarget {
     void ShowPreviewOut();
     // Holds the preview against the panel's left edge while it is out.
     void PlacePreview();
+
+    // Where the panel goes at first: the bottom-right corner of the available area (logical
+    // pixels).
+    static QPoint CornerPosition(const QRect& screen, const QRect& available, QSize panel);
 
     // The menu the panel opened last, while it is open (for the tests that drive it).
     QMenu* openMenu() const { return openMenu_; }

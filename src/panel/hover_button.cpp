@@ -73,7 +73,25 @@ bool CHoverButton::event(QEvent* event) {
 void CHoverButton::paintEvent(QPaintEvent*) {
     if (strip_.isNull() || width_ == 0) return;
     QPainter painter(this);
+    if (!isEnabled()) {
+        painter.drawImage(QPoint(0, 0), DisabledPicture(strip_.copy(0, 0, width_, height_)));
+        return;
+    }
     painter.drawImage(QPoint(0, 0), strip_, QRect(CurrentPicture() * width_, 0, width_, height_));
+}
+
+// A disabled button shows its normal picture washed out to a light grey.
+QImage CHoverButton::DisabledPicture(const QImage& normal) {
+    QImage picture = normal.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            const int grey = qGray(line[x]);
+            const int washed = 128 + grey / 2;
+            line[x] = qRgb(washed, washed, washed);
+        }
+    }
+    return picture;
 }
 
 // The first move over the button asks for the hover and leave notifications, once per entry.

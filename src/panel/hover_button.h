@@ -37,6 +37,8 @@ class CHoverButton : public QPushButton {
 
     // The picture shown now: 0 normal, 1 pressed, 2 hover.
     int CurrentPicture() const;
+    // What a disabled button shows in place of its normal picture.
+    static QImage DisabledPicture(const QImage& normal);
     bool hover() const { return hover_; }
     bool tracking() const { return tracking_; }
     int pictureWidth() const { return width_; }

@@ -24,11 +24,29 @@ bool WaitForNotificationArea() {
     return true;
 }
 
-QAction* AddCommand(QMenu& menu, int id, const QString& text) {
-    QAction* action = menu.addAction(text);
-    action->setData(id);
-    action->setObjectName(QString("id%1").arg(id));
-    return action;
+struct TrayMenuItem {
+    bool inCapture;  // in the CAPTURE pop-up
+    int id;
+    const char* text;
+    bool enabled;  // false until the command's handler lands
+};
+
+// Menu 133's tray sub-menu.
+const TrayMenuItem kTrayMenu[] = {
+    {false, ids::kCmdStart, "START", true},
+    {false, ids::kCmdExit, "EXIT", true},
+    {false, ids::kCmdAbout, "ABOUT", true},
+    {true, ids::kCmdRectangle, "RECTANGLE", true},
+    {true, ids::kCmdWindowClient, "WINDOWCLIENT", true},
+    {true, ids::kCmdScreen, "&SCREEN..\tCtl+Z", true},
+    {false, ids::kCmdProperties, "PROPERTIES", false},
+};
+
+void AddCommand(QMenu& menu, const TrayMenuItem& item) {
+    QAction* action = menu.addAction(item.text);
+    action->setData(item.id);
+    action->setObjectName(QString("id%1").arg(item.id));
+    action->setEnabled(item.enabled);
 }
 
 int MouseMessageFor(QSystemTrayIcon::ActivationReason reason) {
@@ -56,15 +74,14 @@ CTrayIcon::~CTrayIcon() {
 
 std::unique_ptr<QMenu> CTrayIcon::LoadTrayMenu() {
     auto menu = std::make_unique<QMenu>("Menu");
-    AddCommand(*menu, ids::kCmdStart, "START");
-    AddCommand(*menu, ids::kCmdExit, "EXIT");
-    AddCommand(*menu, ids::kCmdAbout, "ABOUT");
-    QMenu* capture = menu->addMenu("CAPTURE");
-    capture->setObjectName("CAPTURE");
-    AddCommand(*capture, ids::kCmdRectangle, "RECTANGLE");
-    AddCommand(*capture, ids::kCmdWindowClient, "WINDOWCLIENT");
-    AddCommand(*capture, ids::kCmdScreen, "&SCREEN..\tCtl+Z");
-    AddCommand(*menu, ids::kCmdProperties, "PROPERTIES");
+    QMenu* capture = nullptr;
+    for (const TrayMenuItem& item : kTrayMenu) {
+        if (item.inCapture && !capture) {
+            capture = menu->addMenu("CAPTURE");
+            capture->setObjectName("CAPTURE");
+        }
+        AddCommand(item.inCapture ? *capture : *menu, item);
+    }
     return menu;
 }
 

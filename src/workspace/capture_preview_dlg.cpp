@@ -218,6 +218,11 @@ void CCapturePreviewDlg::ToggleDropList() {
     dropList_->ToggleSlide();
 }
 
+void CCapturePreviewDlg::HideDropList() {
+    dropList_->slide().Stop();
+    dropList_->hide();
+}
+
 void CCapturePreviewDlg::TakeDroppedFile(const QString& path) {
     dropList_->InsertFirstRow(path);
     if (!dropList_->IsOut()) ToggleDropList();
@@ -341,7 +346,10 @@ void CCapturePreviewDlg::AddCaptureFromClipboard(const uint8_t* dib, size_t size
 
 void CCapturePreviewDlg::OpenCaptureFile(const std::string& path) {
     const int type = RasterTypeFromPath(path);
-    if (type < 0) return;
+    if (type < 0) {
+        platform::ShowMessage(kOpenTypesMessage, kCaption, platform::MessageIcon::Information);
+        return;
+    }
     auto record = NewRecord();
     if (!record->FromTypedFile(path, static_cast<uint32_t>(type))) return;
     StoreCapture(std::move(record));
@@ -535,8 +543,7 @@ void CCapturePreviewDlg::OpenFile() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters({
-        "Supported files (*.bmp *.gif *.jpg *.jpeg *.png *.ico *.tif *.tiff *.tga *.pcx *.wbmp "
-        "*.wmf *.emf *.j2k *.jp2 *.jbg)",
+        "Supported files (*.bmp *.gif *.jpg *.jpeg *.png *.ico *.tif *.tiff *.tga *.pcx)",
         "BMP files (*.bmp)",
         "GIF files (*.gif)",
         "JPG files (*.jpg *.jpeg)",

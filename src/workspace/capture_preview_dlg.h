@@ -42,6 +42,10 @@ class CCapturePreviewDlg : public CSkinnedDialog, public CCommandTarget {
     static constexpr const char* kTableFullMessage =
         "The capture table is full: the oldest capture was removed from the list. Its file stays "
         "in the cache folder.";
+    static constexpr const char* kOpenTypesMessage =
+        "Quillet opens BMP, GIF, JPEG, PNG, ICO, TIFF, TGA and PCX files only.";
+    static constexpr const char* kDropTypesMessage =
+        "Only JPEG, GIF, PNG and ICO files can be dropped here.";
 
     // The owner is the panel; the preview starts hidden.
     explicit CCapturePreviewDlg(QWidget* owner = nullptr);
@@ -76,6 +80,8 @@ class CCapturePreviewDlg : public CSkinnedDialog, public CCommandTarget {
     void RepositionSatellites();
     void ToggleCaptureList();
     void ToggleDropList();
+    // After a capture: the drop list is put away, however it was left.
+    void HideDropList();
     // A file dropped on the image area: first row of the drop list, and a capture.
     void TakeDroppedFile(const QString& path);
 

@@ -1,6 +1,7 @@
 #include "workspace/preview_image.h"
 
 #include "ids.h"
+#include "platform/message_box.h"
 #include "workspace/capture_preview_dlg.h"
 
 #include <QDropEvent>
@@ -71,7 +72,12 @@ void CPreviewImage::dropEvent(QDropEvent* event) {
     if (!event->isAccepted()) return;
     const QString path = event->mimeData()->urls().first().toLocalFile();
     CCapturePreviewDlg* preview = Preview();
-    if (!preview || !IsWebImageName(path)) return;
+    if (!preview) return;
+    if (!IsWebImageName(path)) {
+        platform::ShowMessage(CCapturePreviewDlg::kDropTypesMessage, "Quillet",
+                              platform::MessageIcon::Information);
+        return;
+    }
     droppedPath_ = path;
     preview->TakeDroppedFile(path);
 }

@@ -23,6 +23,11 @@ void CSlideAnimation::Toggle() {
     Arm();
 }
 
+void CSlideAnimation::Stop() {
+    Disarm();
+    hiddenFlag_ = 1;
+}
+
 QPoint CSlideAnimation::Position(const QRect& reference, int offset) const {
     const bool out = hiddenFlag_ == 0;
     if (direction_ == Direction::Left) {

@@ -25,6 +25,8 @@ class CSlideAnimation : public QObject {
     void SetSize(int width, int height);
     // Starts sliding out a hidden window, or back in one that is out.
     void Toggle();
+    // Ends a slide at once, the window counting as in (hidden); the caller hides it.
+    void Stop();
     // One tick of the timer.
     void Step();
 

@@ -102,12 +102,13 @@ TEST_F(TrayFixture, RightClickShowsTheMenuWithStartBoldAndEscapeChoosesNothing) 
 
 TEST_F(TrayFixture, ChosenMenuItemReachesTheTarget) {
     QObject::connect(&tray, &CTrayIcon::menuShown, [](QMenu*) {
-        testx11::TapKey("Up");  // from the bottom: PROPERTIES
+        testx11::TapKey("Down");
+        testx11::TapKey("Down");  // from the top: EXIT
         testx11::TapKey("Return");
     });
     testx11::Click(IconRect().center(), 3);
     testx11::PumpUntil([&] { return !coordinator.commands.empty(); }, 3000);
-    EXPECT_EQ(coordinator.commands, std::vector<int>{ids::kCmdProperties});
+    EXPECT_EQ(coordinator.commands, std::vector<int>{ids::kCmdExit});
 }
 
 TEST(TrayIcon, NotificationsForAnotherIconAreIgnored) {

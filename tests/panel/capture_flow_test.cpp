@@ -7,7 +7,9 @@
 #include "panel/hover_button.h"
 #include "panel/tray_icon.h"
 #include "running_app.h"
+#include "workspace/capture_list_dlg.h"
 #include "workspace/capture_preview_dlg.h"
+#include "workspace/drop_list_dlg.h"
 
 #include <QMenu>
 
@@ -110,7 +112,8 @@ TEST_F(RunningApp, DraggedRectangleIsCapturedInsideTheBandEitherWay) {
     Drag({100, 100}, {200, 180}, {300, 250});
     ASSERT_TRUE(WaitForFile("cache/IT-0.bmp"));
     EXPECT_EQ(LoadCapture("cache/IT-0.bmp"), expected);
-    EXPECT_EQ(Coordinator().geometry(), QRect(0, 0, 10, 10)) << "the overlay shrinks to a corner";
+    EXPECT_FALSE(Coordinator().isVisible());
+    EXPECT_FALSE(testx11::IsMapped(Coordinator().winId())) << "the overlay leaves no trace";
 
     Coordinator().onCommand(ids::kCmdRectangle);
     ASSERT_TRUE(testx11::PumpUntil(OverlayUp));
@@ -129,6 +132,10 @@ TEST_F(RunningApp, ClicksAndNarrowDragsCaptureNothingAndRightClickCancels) {
     testx11::Pump(800);
     EXPECT_FALSE(home.Exists("cache/IT-0.bmp"));
     EXPECT_TRUE(OverlayUp()) << "the overlay waits for another try";
+    Drag({100, 300}, {200, 301}, {300, 302});  // nothing left inside the band
+    testx11::Pump(800);
+    EXPECT_FALSE(home.Exists("cache/IT-0.bmp"));
+    EXPECT_TRUE(OverlayUp()) << "a flat drag is another try too";
 
     testx11::Click({60, 60}, 3);
     EXPECT_TRUE(testx11::PumpUntil([] { return !Coordinator().isVisible(); }));
@@ -137,6 +144,47 @@ TEST_F(RunningApp, ClicksAndNarrowDragsCaptureNothingAndRightClickCancels) {
 
     Coordinator().onCommand(ids::kCmdScreen);
     EXPECT_TRUE(WaitForFile("cache/IT-1.bmp")) << "the cancelled capture's number is skipped";
+}
+
+// After a capture the drop list is put away, and no satellite asks for the user's attention or
+// shows up in the task bar.
+TEST_F(RunningApp, CapturesHideTheDropListAndKeepEverySatelliteOutOfTheTaskbar) {
+    CControlPanel& panel = *App()->panel();
+    CCapturePreviewDlg& preview = *panel.preview();
+    ASSERT_TRUE(testx11::PumpUntil([&] { return panel.isVisible(); }));
+    panel.SlidePreview();
+    ASSERT_TRUE(testx11::PumpUntil([&] { return !preview.slide().IsRunning(); }));
+    preview.ToggleCaptureList();
+    preview.ToggleDropList();
+    ASSERT_TRUE(testx11::PumpUntil([&] { return preview.dropList()->isVisible(); }));
+
+    Coordinator().onCommand(ids::kCmdRectangle);
+    ASSERT_TRUE(testx11::PumpUntil(OverlayUp));
+    Drag({100, 100}, {200, 180}, {300, 250});
+    ASSERT_TRUE(WaitForFile("cache/IT-0.bmp"));
+    testx11::Pump(500);
+    EXPECT_FALSE(testx11::IsMapped(preview.dropList()->winId()));
+    EXPECT_TRUE(preview.captureList()->isVisible());
+
+    preview.ToggleDropList();
+    ASSERT_TRUE(testx11::PumpUntil([&] { return preview.dropList()->isVisible(); }));
+    Coordinator().onCommand(ids::kCmdScreen);
+    ASSERT_TRUE(WaitForFile("cache/IT-1.bmp"));
+    testx11::Pump(500);
+    EXPECT_FALSE(testx11::IsMapped(preview.dropList()->winId()));
+    EXPECT_FALSE(preview.dropList()->IsOut());
+
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{&panel, &preview, preview.captureList()}) {
+        ASSERT_TRUE(testx11::IsMapped(window->winId())) << window->objectName().toStdString();
+        const QStringList states = testx11::NetWmState(window->winId());
+        EXPECT_TRUE(states.contains("_NET_WM_STATE_SKIP_TASKBAR"))
+            << window->objectName().toStdString();
+        EXPECT_FALSE(states.contains("_NET_WM_STATE_DEMANDS_ATTENTION"))
+            << window->objectName().toStdString();
+        EXPECT_FALSE(testx11::HasUrgencyHint(window->winId()))
+            << window->objectName().toStdString();
+    }
 }
 
 TEST_F(RunningApp, TheFrozenScreenKeepsWhatWasShownAtTheCommand) {

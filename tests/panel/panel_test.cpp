@@ -2,6 +2,8 @@
 #include "ids.h"
 #include "panel/control_panel.h"
 #include "panel/hover_button.h"
+#include "panel/tray_icon.h"
+#include "capture/mw.h"
 #include "running_app.h"
 #include "support/program_run.h"
 #include "workspace/capture_preview_dlg.h"
@@ -10,6 +12,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QScopeGuard>
+#include <QScreen>
 
 namespace {
 
@@ -23,7 +26,11 @@ QPoint Centre(QWidget* widget) {
 
 TEST_F(RunningApp, PanelSitsAtTheBottomRightCornerWithItsButtons) {
     ASSERT_TRUE(testx11::PumpUntil([] { return Panel().isVisible(); }));
-    EXPECT_EQ(Panel().geometry(), QRect(1280 - 248, 1024 - 170 - 32, 248, 170));
+    // Right on the corner of what the desktop leaves free above icewm's task bar.
+    const QRect available = Panel().screen()->availableGeometry();
+    ASSERT_LT(available.bottom(), 1023) << "icewm announces its task bar";
+    EXPECT_EQ(Panel().frameGeometry(),
+              QRect(available.right() - 247, available.bottom() - 169, 248, 170));
     EXPECT_EQ(App()->panelRect.topLeft(), Panel().frameGeometry().topLeft());
     EXPECT_EQ(Panel().button(ids::kPanelDesktop)->TipText(), "Capture Desktop!");
     EXPECT_EQ(Panel().button(ids::kPanelCancel)->TipText(), "Click Here To Hide Quillet!");
@@ -76,6 +83,60 @@ TEST_F(RunningApp, WindowMenuOpensThirtyPixelsAboveThePointer) {
     EXPECT_EQ(menuAt, pointer - QPoint(0, 30));
 }
 
+// Every action of the panel's menus, the tray menu and the Options button that is shown enabled
+// has a handler; those without one are shown disabled (and a disabled button greyed).
+TEST_F(RunningApp, ControlsWithoutAHandlerAreShownDisabled) {
+    ASSERT_TRUE(testx11::PumpUntil([] { return Panel().isVisible(); }));
+    CMW& coordinator = *App()->coordinator();
+    std::vector<QAction*> actions;
+    const auto collect = [&](QMenu& menu, const auto& self) -> void {
+        for (QAction* action : menu.actions()) {
+            if (action->menu())
+                self(*action->menu(), self);
+            else if (action->data().toInt() > 0)
+                actions.push_back(action);
+        }
+    };
+    const std::unique_ptr<QMenu> tray = CTrayIcon::LoadTrayMenu();
+    collect(*tray, collect);
+    ASSERT_EQ(actions.size(), 7u);
+    QStringList panelItems;
+    QObject::connect(&Panel(), &CControlPanel::menuShown, [&](QMenu* menu) {
+        std::vector<QAction*> before = actions;
+        collect(*menu, collect);
+        for (size_t i = before.size(); i < actions.size(); ++i) {
+            panelItems << actions[i]->text();
+            // The menu goes when it closes: note what is needed now.
+            if (!actions[i]->isEnabled()) {
+                EXPECT_FALSE(coordinator.onCommand(actions[i]->data().toInt()))
+                    << actions[i]->text().toStdString();
+            }
+        }
+        actions.resize(before.size());
+        testx11::TapKey("Escape");
+    });
+    for (int button : {ids::kPanelWindow, ids::kPanelIcons}) {
+        const int seen = panelItems.size();
+        testx11::Click(Centre(Panel().button(button)));
+        ASSERT_TRUE(
+            testx11::PumpUntil([&] { return panelItems.size() > seen && !Panel().openMenu(); }));
+    }
+    EXPECT_EQ(panelItems.size(), 9);
+    for (QAction* action : actions) {
+        if (action->isEnabled()) continue;
+        EXPECT_FALSE(coordinator.onCommand(action->data().toInt())) << action->text().toStdString();
+    }
+
+    CHoverButton* options = Panel().button(ids::kPanelOptions);
+    if (!options->isEnabled()) {
+        EXPECT_FALSE(coordinator.onCommand(ids::kCmdProperties));
+        const QImage face = options->grab().toImage();
+        const QRgb middle = face.pixel(face.width() / 2, face.height() / 2);
+        EXPECT_TRUE(qRed(middle) == qGreen(middle) && qGreen(middle) == qBlue(middle))
+            << "a disabled button is greyed";
+    }
+}
+
 TEST_F(RunningApp, HelpOpensTheShippedPageThroughTheDesktop) {
     ASSERT_TRUE(testx11::PumpUntil([] { return Panel().isVisible(); }));
     // The desktop's opener stands in for whatever browser the machine has: a test never starts one.
@@ -100,10 +161,12 @@ TEST(PanelProgram, EscapeHidesThePanelAndEnterQuits) {
     TempFolder home;
     ProgramRun run(home);
     ASSERT_TRUE(run.Start());
-    const QRect panel(1280 - 248, 1024 - 170 - 32, 248, 170);
+    QRect panel(0, 0, 248, 170);
     auto panelShown = [&] {
-        for (unsigned long window : testx11::FindViewableWindows("quillet"))
-            if (testx11::WindowScreenRect(window).size() == panel.size()) return true;
+        for (unsigned long window : testx11::FindViewableWindows("quillet")) {
+            const QRect rect = testx11::WindowScreenRect(window);
+            if (rect.size() == panel.size()) return panel = rect, true;
+        }
         return false;
     };
     ASSERT_TRUE(testx11::PumpUntil(panelShown));

@@ -100,6 +100,40 @@ std::vector<unsigned long> FindViewableWindows(const QString& className) {
     return found;
 }
 
+bool IsMapped(unsigned long window) {
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(Connection(), window, &attributes) &&
+           attributes.map_state == IsViewable;
+}
+
+QStringList NetWmState(unsigned long window) {
+    Display* display = Connection();
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    QStringList states;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), 0, 64,
+                           False, XA_ATOM, &type, &format, &count, &after, &data) == Success &&
+        data && format == 32) {
+        const auto* atoms = reinterpret_cast<const Atom*>(data);
+        for (unsigned long i = 0; i < count; ++i) {
+            char* name = XGetAtomName(display, atoms[i]);
+            states << QString(name);
+            XFree(name);
+        }
+    }
+    if (data) XFree(data);
+    return states;
+}
+
+bool HasUrgencyHint(unsigned long window) {
+    XWMHints* hints = XGetWMHints(Connection(), window);
+    const bool urgent = hints && (hints->flags & XUrgencyHint);
+    if (hints) XFree(hints);
+    return urgent;
+}
+
 QImage GrabScreen(const QRect& wanted) {
     Display* display = Connection();
     const Window root = DefaultRootWindow(display);

@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -23,6 +24,11 @@ QRect WindowScreenRect(unsigned long window);
 // Viewable top-level windows (children of the root, or their clients) whose WM_CLASS name or class
 // contains `className`.
 std::vector<unsigned long> FindViewableWindows(const QString& className);
+
+bool IsMapped(unsigned long window);
+// The window's _NET_WM_STATE atoms by name, and whether its WM_HINTS ask for attention.
+QStringList NetWmState(unsigned long window);
+bool HasUrgencyHint(unsigned long window);
 
 // The screen's pixels, straight from the X server.
 QImage GrabScreen(const QRect& rect = QRect());

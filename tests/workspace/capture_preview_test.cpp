@@ -278,6 +278,8 @@ TEST_F(Drops, OnlyWebImagesAndOnlyTheFirstOfSeveralFilesAreTaken) {
     Drop({home.File("notes.txt")});
     EXPECT_EQ(preview->number(), 1);
     EXPECT_EQ(preview->dropList()->RowCount(), 1);
+    EXPECT_EQ(messages, std::vector<std::string>(2, CCapturePreviewDlg::kDropTypesMessage))
+        << "the user hears why a file is not taken";
 
     // Three at once: only the first counts, whether or not it is taken.
     Drop({Picture("one.gif", "PNG"), Picture("two.png", "PNG"), Picture("three.png", "PNG")});
@@ -300,14 +302,15 @@ TEST_F(Drops, OnlyWebImagesAndOnlyTheFirstOfSeveralFilesAreTaken) {
     EXPECT_EQ(preview->dropList()->RowCount(), 0);
 }
 
-TEST_F(Preview, OpenFileTakesATiffAndIgnoresANameWithoutExtension) {
+TEST_F(Preview, OpenFileTakesATiffAndRefusesANameWithoutExtension) {
     CRaster tiff(30, 20, 24);
     ASSERT_TRUE(tiff.Save(home.File("scan.tif").toLocal8Bit().constData(), kTypeTiff));
     home.Write("noext", home.Read("scan.tif"));
 
     preview->OpenCaptureFile(home.File("noext").toStdString());
     EXPECT_EQ(preview->number(), 0);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(messages, std::vector<std::string>{CCapturePreviewDlg::kOpenTypesMessage});
+    messages.clear();
 
     // Through the real prompt.
     QTimer::singleShot(0, [&] {
@@ -316,6 +319,12 @@ TEST_F(Preview, OpenFileTakesATiffAndIgnoresANameWithoutExtension) {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->windowTitle(), "Open image file");
+        // Every pattern offered is one that is opened.
+        for (const QString& filter : dialog->nameFilters()) {
+            const QString patterns = filter.section('(', 1).chopped(1);
+            for (const QString& pattern : patterns.split(' '))
+                EXPECT_GE(RasterTypeFromPath(pattern.toStdString()), 0) << pattern.toStdString();
+        }
         EXPECT_EQ(QDir(dialog->directory()).absolutePath(), QDir(home.File("bin")).absolutePath());
         dialog->selectFile(home.File("scan.tif"));
         static_cast<QDialog*>(dialog)->accept();
