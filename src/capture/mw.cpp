@@ -10,6 +10,7 @@
 #include "panel/tray_icon.h"
 #include "platform/fixed_wait.h"
 #include "platform/screen_grab.h"
+#include "platform/window_query.h"
 #include "workspace/capture_preview_dlg.h"
 
 #include <QBrush>

@@ -49,19 +49,6 @@ QImage GrabWholeScreen() {
     return GrabScreenArea(ScreenRect());
 }
 
-QPoint PointerPosition() {
-    Display* display = GrabDisplay();
-    if (!display) return {};
-    Window root = 0, child = 0;
-    int rootX = 0, rootY = 0, x = 0, y = 0;
-    unsigned int mask = 0;
-    if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y,
-                       &mask)) {
-        return {};
-    }
-    return {rootX, rootY};
-}
-
 QRect WindowScreenRect(unsigned long window) {
     Display* display = GrabDisplay();
     if (!display || !window) return {};

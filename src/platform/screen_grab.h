@@ -15,9 +15,6 @@ QImage GrabWholeScreen();
 // The screen size in pixels.
 QRect ScreenRect();
 
-// Where the pointer is, in device pixels of the screen.
-QPoint PointerPosition();
-
 // A window's rectangle on the screen (its frame, for a managed top-level window), or an empty
 // rectangle when the window does not exist.
 QRect WindowScreenRect(unsigned long window);

@@ -108,7 +108,7 @@ TEST_F(RunningApp, ControlsWithoutAHandlerAreShownDisabled) {
             panelItems << actions[i]->text();
             // The menu goes when it closes: note what is needed now.
             if (!actions[i]->isEnabled()) {
-                EXPECT_FALSE(coordinator.onCommand(actions[i]->data().toInt()))
+                EXPECT_FALSE(Panel().onCommand(actions[i]->data().toInt()))
                     << actions[i]->text().toStdString();
             }
         }
