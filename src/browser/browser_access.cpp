@@ -51,6 +51,7 @@ std::unique_ptr<CurrentPage> OpenPage(int port, const QString& targetId, QJsonOb
     const QString frameId =
         tree->value("frameTree").toObject().value("frame").toObject().value("id").toString();
     if (frameId.isEmpty()) return nullptr;
+    page->frameId = frameId;
     const auto world = page->session.Call("Page.createIsolatedWorld",
                                           {{"frameId", frameId}, {"worldName", "quillet"}});
     if (!world) return nullptr;

@@ -19,6 +19,7 @@ bool IsBrowserClass(const QString& wmClass);
 struct CurrentPage {
     devtools::Session session;
     QString targetId;
+    QString frameId;        // the main frame
     QString title;          // the page title
     int contextId = 0;      // the isolated world
     double pixelRatio = 1;  // device pixels per CSS pixel

@@ -2,6 +2,7 @@
 
 #include "app/quillet_app.h"
 #include "browser/browser_access.h"
+#include "browser/page_source.h"
 #include "browser/whole_page.h"
 #include "capture/grab.h"
 #include "capture/naming.h"
@@ -227,8 +228,7 @@ void CPickDlg::OnButtonUp() {
     if (wholePage_ || pageSource_) {
         const QString className =
             platform::WmClass(platform::ManagedClientOf(picked_)).value_or(QString());
-        // Saving a page's source is not part of the program yet: it refuses every window.
-        if (!browser::IsBrowserClass(className) || pageSource_) {
+        if (!browser::IsBrowserClass(className)) {
             activateWindow();
             platform::ShowMessage("!! Not an Explorer Window", "Quillet");
             wholePage_ = pageSource_ = 0;
@@ -271,6 +271,8 @@ void CPickDlg::RunBrowserPick() {
         }
     } else if (wholePage_) {
         CaptureWholePage();
+    } else if (pageSource_) {
+        SavePageSource([this](const QString& html) { prompt_->setPlainText(html); });
     }
     wholePage_ = pageSource_ = 0;
     browser::ClearCurrentBrowser();

@@ -9,6 +9,9 @@
 #include "support/x11_input.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QFile>
+#include <QGuiApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
@@ -323,6 +326,87 @@ TEST_F(BrowserTest, UnreachableEndpointIsToldOnceAndNeverHangs) {
     Pick(CPickDlg::kModeWholePage);
     EXPECT_EQ(messages, told);
     EXPECT_EQ(App()->captureCounter, 0);
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+}
+
+QByteArray PngOf(QRgb colour) {
+    QImage image(3, 2, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// Navigates the page and waits for its load event.
+bool Navigate(BrowserTest& t, int port, const QString& path) {
+    t.Eval(port, QString("location.href = '%1'").arg(t.server.Url(path)));
+    const bool loaded = testx11::PumpUntil([&] {
+        const auto state = t.Eval(port, "location.pathname + ' ' + document.readyState");
+        return state && state->toString() == path + " complete";
+    });
+    testx11::Pump(300);
+    return loaded;
+}
+
+TEST_F(BrowserTest, PageSourceIsSavedWithImagesFromTheBrowser) {
+    const QByteArray cached = PngOf(qRgb(10, 200, 30)), uncached = PngOf(qRgb(200, 10, 30));
+    server.Add("/report", {"text/html",
+                           "<html><head><title>Report.2004.final</title></head><body><p>Q3</p>"
+                           "<img src='/img/a.png'><img src='/img/b.png'></body></html>",
+                           {}});
+    server.Add("/img/a.png", {"image/png", cached, "Cache-Control: max-age=3600\r\n"});
+    server.Add("/img/b.png", {"image/png", uncached, "Cache-Control: no-store\r\n"});
+    server.Add("/plain", {"text/html", "<title>Plain</title><p>no images</p>", {}});
+    server.Add("/hostile", {"text/html",
+                            "<title>../../escape.x</title><img src='/img/..%2F.hidden.png'>"
+                            "<img src='/img/.hidden.png'>",
+                            {}});
+    server.Add("/img/.hidden.png", {"image/png", cached, {}});
+    const int port = StartChromium(server.Url("/report"));
+    ASSERT_GT(port, 0);
+    const QString html = Eval(port, "document.body.outerHTML")->toString();
+    const QDir htmlFolder(QString::fromStdString(App()->sessionHtmlFolder));
+
+    Pick(CPickDlg::kModePageSource);
+    const QString report = htmlFolder.filePath("Report/");
+    EXPECT_EQ(QString::fromUtf8(ReadAll(report + "Report.2004.final.htm")), html);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), html);
+    EXPECT_EQ(ReadAll(report + "a.png"), cached);
+    // The browser still holds the image it was told not to store: taken from there, not fetched.
+    EXPECT_EQ(ReadAll(report + "b.png"), uncached);
+    EXPECT_EQ(server.Requests("/img/a.png"), 1);
+    EXPECT_EQ(server.Requests("/img/b.png"), 1);
+
+    // Twice: the page file and the image are written again.
+    WriteAll(report + "Report.2004.final.htm", "old");
+    WriteAll(report + "a.png", "old");
+    Pick(CPickDlg::kModePageSource);
+    EXPECT_EQ(QString::fromUtf8(ReadAll(report + "Report.2004.final.htm")), html);
+    EXPECT_EQ(ReadAll(report + "a.png"), cached);
+
+    ASSERT_TRUE(Navigate(*this, port, "/plain"));
+    Pick(CPickDlg::kModePageSource);
+    EXPECT_EQ(QDir(htmlFolder.filePath("Plain")).entryList(QDir::Files), QStringList{"Plain.htm"});
+
+    // A title and image names that would leave the folder: nothing is written for them.
+    ASSERT_TRUE(Navigate(*this, port, "/hostile"));
+    Pick(CPickDlg::kModePageSource);
+    EXPECT_EQ(htmlFolder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{"Plain", "Report"}));
+    EXPECT_FALSE(home.Exists("escape"));
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(".hidden.png"));
+    EXPECT_TRUE(messages.empty());
 }
 
 }  // namespace
