@@ -5,7 +5,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 im=/usr/bin/convert
 c="$here/corpus"
-mkdir -p "$c"/{bmp,gif,jpeg,png,ico,tiff,tga,pcx,wbmp,wmf,emf}
+mkdir -p "$c"/{bmp,gif,jpeg,png,ico,tiff,tga,pcx,wbmp,wmf,emf,pe}
 src=$(mktemp -d); trap 'rm -rf "$src"' EXIT
 $im rose: -resize 12x9! "$src/rose.png"
 $im -size 10x8 gradient:red-blue "$src/grad.png"
@@ -41,6 +41,9 @@ $im "$src/rose.png" -colors 64 -type Palette "$c/pcx/palette.pcx"
 $im "$src/rose.png" -monochrome "$c/pcx/mono.pcx"
 $im "$src/rose.png" -monochrome "$c/wbmp/rose.wbmp"
 $im -size 9x3 pattern:checkerboard -monochrome "$c/wbmp/checks.wbmp"
+
+# Libraries with icons, built by a real toolchain for the icon tests.
+cp "$here"/../tests/tools/icons/fixtures/icons32.dll "$here"/../tests/tools/icons/fixtures/icons64.dll "$c/pe/"
 
 python3 - "$c" "$src/rose.png" <<'PY'
 import struct, sys

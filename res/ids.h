@@ -193,3 +193,17 @@ inline constexpr int kHtmlPreviewButton = 1000;
 inline constexpr int kHtmlPreviewPane = 0xE900;
 }  // namespace ids
 // --- End of image editor -----------------------------------------------------------------------
+
+// --- Icon tools: the icon window ---------------------------------------------------------------
+namespace ids {
+inline constexpr int kIconDialog = 181;
+inline constexpr int kSkinIcons = 207;
+inline constexpr int kStripIconsBrowse = 221;
+inline constexpr int kStripIconsClose = 228;  // the panel's exit strip
+inline constexpr int kIconsClose = 2;
+inline constexpr int kIconsSystemList = 1044;
+inline constexpr int kIconsFileList = 1045;
+inline constexpr int kIconsPath = 1048;
+inline constexpr int kIconsReport = 1075;
+inline constexpr int kIconsBrowse = 1076;
+}  // namespace ids

@@ -78,6 +78,34 @@ QImage PreviewSkin() {
     return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
 }
 
+// Skin 207: the icon window. A rounded face on black with its title, and a sunken frame around
+// the icon list (13, 24, 234 x 104 pixels).
+QImage IconSkin() {
+    QImage image(262, 180, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QPainterPath face;
+    face.addRoundedRect(QRectF(1, 1, 260, 178), 16, 16);
+    FillBanded(painter, face, QRectF(1, 1, 260, 178), kFaceTop, kFaceBottom, 24);
+    painter.setPen(QPen(kEdge, 2));
+    painter.drawPath(face);
+    painter.setPen(QPen(QColor(24, 44, 80), 1));
+    painter.drawRect(QRectF(11.5, 22.5, 237, 107));
+    painter.setPen(QPen(kEdge, 1));
+    painter.drawLine(QPointF(12, 130.5), QPointF(249, 130.5));
+    painter.drawLine(QPointF(249.5, 23), QPointF(249.5, 130));
+    QFont title("DejaVu Sans");
+    title.setPixelSize(12);
+    title.setBold(true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setFont(title);
+    painter.setPen(kGold);
+    painter.drawText(QRectF(16, 4, 200, 17), Qt::AlignLeft | Qt::AlignVCenter, "Icons");
+    painter.end();
+    return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
+}
+
 // Skin 236: the floating panel. No near-black pixel anywhere: its shape is the whole rectangle.
 QImage PanelSkin() {
     QImage image(248, 170, QImage::Format_RGB32);
@@ -232,7 +260,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(outputFolder);
 
     bool ok = Save(PreviewSkin(), "skin218.png") && Save(PanelSkin(), "skin236.png") &&
-              Save(BalloonSkin(), "skin206.png");
+              Save(BalloonSkin(), "skin206.png") && Save(IconSkin(), "skin207.png");
     struct StripPicture {
         int id, width, height;
         DrawLabel label;
@@ -255,6 +283,8 @@ int main(int argc, char** argv) {
         // The drop list.
         {231, 165, 22, Text("OK")},
         {232, 165, 22, Text("Clear")},
+        // The icon window's Browse button (its close button shares the panel's exit mark).
+        {221, 150, 20, Text("Browse")},
     };
     for (const StripPicture& strip : strips) {
         ok = ok && Save(Strip(strip.width, strip.height, strip.label),

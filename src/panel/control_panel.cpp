@@ -5,6 +5,7 @@
 #include "ids.h"
 #include "panel/hover_button.h"
 #include "platform/dialog_units.h"
+#include "tools/icons/icon_dlg.h"
 #include "workspace/capture_preview_dlg.h"
 
 #include <QCursor>
@@ -84,8 +85,8 @@ const MenuItem kMenuItems[] = {
     {ids::kSubMenuWindow, "Explorer", ids::kCmdWholePage, "Capture Whole Page As Image", true},
     {ids::kSubMenuWindow, "Explorer", ids::kCmdPageSource, "Save Page Source And Images", true},
     {ids::kSubMenuWindow, nullptr, ids::kCmdPickTest, "Test", true},
-    {ids::kSubMenuIcons, nullptr, ids::kCmdSystemIcons, "System Icons", false},
-    {ids::kSubMenuIcons, nullptr, ids::kCmdExtractIcon, "Extract Icon", false},
+    {ids::kSubMenuIcons, nullptr, ids::kCmdSystemIcons, "System Icons", true},
+    {ids::kSubMenuIcons, nullptr, ids::kCmdExtractIcon, "Extract Icon", true},
 };
 
 std::unique_ptr<QMenu> LoadPanelMenu(int subMenu) {
@@ -214,8 +215,14 @@ bool CControlPanel::onCommand(int id) {
             raise();
             activateWindow();
             return true;
+        case ids::kCmdSystemIcons:
+            RunIconTool(CIconDlg::kSystemIcons);
+            return true;
+        case ids::kCmdExtractIcon:
+            RunIconTool(CIconDlg::kExtractIcon);
+            return true;
         default:
-            return owner_->onCommand(id);  // picking and icon tools
+            return owner_->onCommand(id);
     }
 }
 
@@ -274,6 +281,11 @@ void CControlPanel::PopUpMenu(int subMenu) {
     QAction* chosen = menu->exec(at);
     openMenu_ = nullptr;
     if (chosen && chosen->data().toInt() > 0) onCommand(chosen->data().toInt());
+}
+
+void CControlPanel::RunIconTool(int mode) {
+    CIconDlg tool(mode, preview_.get(), this);
+    tool.exec();
 }
 
 void CControlPanel::OpenHelp() {

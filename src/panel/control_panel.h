@@ -64,6 +64,8 @@ class CControlPanel : public CSkinnedDialog, public CCommandTarget {
     void RecordPanelRect();
     void PopUpMenu(int subMenu);
     void OpenHelp();
+    // The icon window, modal, in "System Icons" or "Extract Icon" mode.
+    void RunIconTool(int mode);
     void ShowSatellitesThatAreOut(bool visible);
 
     CMW* owner_;
