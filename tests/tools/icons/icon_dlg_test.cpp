@@ -63,7 +63,7 @@ struct IconWindow : WorkspaceFixture {
         ASSERT_TRUE(testx11::PumpUntil([&] { return window.isActiveWindow(); }));
     }
     QRgb CapturePixel(int slot, int x, int y) {
-        return MakeBitmap(*preview->Slot(slot)->image).pixel(x, y);
+        return MakeBitmap(*preview->Slot(slot)->Image()).pixel(x, y);
     }
 };
 
@@ -185,8 +185,8 @@ TEST_F(IconWindow, SystemIconsAreTheThemesStandardIconsInOrder) {
         ASSERT_TRUE(testx11::PumpUntil([&] { return preview->number() == 1; }));
         const CCaptureRecord* record = preview->Slot(preview->current());
         EXPECT_EQ(record->FileName(), "Icon-0.ico");
-        EXPECT_EQ(record->image->GetWidth(), 32u);
-        EXPECT_EQ(record->image->GetHeight(), 32u);
+        EXPECT_EQ(record->Image()->GetWidth(), 32u);
+        EXPECT_EQ(record->Image()->GetHeight(), 32u);
         const QRgb centre = CapturePixel(preview->current(), 16, 16);
         EXPECT_NEAR(qBlue(centre), 128, 2);
         EXPECT_EQ(qRed(centre), 0);
