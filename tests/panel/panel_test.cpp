@@ -6,13 +6,16 @@
 #include "capture/mw.h"
 #include "running_app.h"
 #include "support/program_run.h"
+#include "tools/icons/icon_dlg.h"
 #include "workspace/capture_preview_dlg.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QTimer>
 
 namespace {
 
@@ -134,6 +137,31 @@ TEST_F(RunningApp, ControlsWithoutAHandlerAreShownDisabled) {
         const QRgb middle = face.pixel(face.width() / 2, face.height() / 2);
         EXPECT_TRUE(qRed(middle) == qGreen(middle) && qGreen(middle) == qBlue(middle))
             << "a disabled button is greyed";
+    }
+}
+
+TEST_F(RunningApp, IconsMenuRunsTheIconWindowInEitherMode) {
+    ASSERT_TRUE(testx11::PumpUntil([] { return Panel().isVisible(); }));
+    for (const int downs : {1, 2}) {  // "System Icons", "Extract Icon"
+        QObject::connect(&Panel(), &CControlPanel::menuShown, [downs](QMenu*) {
+            for (int i = 0; i < downs; ++i) testx11::TapKey("Down");
+            testx11::TapKey("Return");
+        });
+        // The window runs modally: a timer looks at it and closes it.
+        int browseShown = -1;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            auto* tool = qobject_cast<CIconDlg*>(QApplication::activeModalWidget());
+            if (!tool || !tool->isActiveWindow()) return;
+            browseShown = tool->browseButton()->isVisible();
+            tool->closeButton()->click();
+        });
+        watch.start(20);
+        testx11::Click(Centre(Panel().button(ids::kPanelIcons)));
+        ASSERT_TRUE(testx11::PumpUntil(
+            [&] { return browseShown >= 0 && !QApplication::activeModalWidget(); }));
+        EXPECT_EQ(browseShown, downs == 2);
+        QObject::disconnect(&Panel(), &CControlPanel::menuShown, nullptr, nullptr);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "app/quillet_app.h"
 #include "ids.h"
 #include "panel/hover_button.h"
+#include "platform/dialog_units.h"
 #include "platform/icon_theme.h"
 #include "ui_icon_dlg.h"
 #include "workspace/capture_preview_dlg.h"
@@ -14,13 +15,6 @@
 #include <QPixmap>
 
 namespace {
-
-// Skinned windows measure in fixed base units of 6 x 13 pixels, matching the skin.
-QRect SkinUnitsToPixels(const QRect& units) {
-    auto x = [](int v) { return (v * 6 + 2) / 4; };
-    auto y = [](int v) { return (v * 13 + 4) / 8; };
-    return {x(units.x()), y(units.y()), x(units.width()), y(units.height())};
-}
 
 struct Placement {
     int id;
@@ -133,7 +127,7 @@ CHoverButton* CIconDlg::closeButton() const {
 void CIconDlg::PlaceControls() {
     for (const Placement& placement : kPlacements) {
         if (QWidget* control = findChild<QWidget*>(QString("id%1").arg(placement.id))) {
-            control->setGeometry(SkinUnitsToPixels(placement.units));
+            control->setGeometry(platform::SkinUnitsToPixels(placement.units));
         }
     }
 }
