@@ -23,11 +23,13 @@ int GrabWindowArea(const std::string& imagePath, unsigned long window, const QRe
                    int /*number*/) {
     const QRect windowRect = window ? platform::WindowScreenRect(window) : platform::ScreenRect();
     const QRect area = rect.isEmpty() ? windowRect : rect.translated(windowRect.topLeft());
-    const QImage bitmap = platform::GrabScreenArea(area);
+    QImage bitmap = platform::GrabScreenArea(area);
     if (bitmap.isNull()) {
         platform::ShowMessage("Screen to Compat Blt Failed\n", "Quillet");
         return 0;
     }
+    // The desktop on several monitors: what no monitor shows is black.
+    if (!window && rect.isEmpty()) platform::BlackenOutsideMonitors(bitmap);
     HandCaptureToPreview(bitmap, imagePath);
     return 0;
 }
@@ -84,11 +86,12 @@ void FreezeScreen() {
         return;
     }
     snapshot.fill(Qt::black);
-    const QImage grabbed = platform::GrabScreenArea(screen);
+    QImage grabbed = platform::GrabScreenArea(screen);
     if (grabbed.isNull()) {
         platform::ShowMessage("Screen to Compat Blt Failed\n", "Quillet");
         app->frozenScreen = snapshot;
         return;
     }
+    platform::BlackenOutsideMonitors(grabbed);
     app->frozenScreen = grabbed;
 }

@@ -118,6 +118,14 @@ CControlPanel::CControlPanel(CMW* owner) : CSkinnedDialog(nullptr), owner_(owner
     resize(skin().isNull() ? platform::SkinUnitsToPixels(QSize(161, 102)) : skin().size());
     RecordPanelRect();
     PlaceAtCorner();
+    // When monitors come or go, or another becomes the primary, the panel goes back to the
+    // primary monitor's corner.
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &CControlPanel::ReturnToCorner,
+            Qt::QueuedConnection);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, &CControlPanel::ReturnToCorner,
+            Qt::QueuedConnection);
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &CControlPanel::ReturnToCorner,
+            Qt::QueuedConnection);
     preview_ = std::make_unique<CCapturePreviewDlg>(this);
     App()->previewHidden = 1;
     CreateButtons();
@@ -158,6 +166,11 @@ QPoint CControlPanel::CornerPosition(const QRect& screen, const QRect& available
     const int margin = available.bottom() >= screen.bottom() ? kBottomMargin : 0;
     return {available.right() + 1 - panel.width(),
             available.bottom() + 1 - panel.height() - margin};
+}
+
+void CControlPanel::ReturnToCorner() {
+    firstPlacement_ = true;
+    PlaceAtCorner();
 }
 
 void CControlPanel::PlaceAtCorner() {

@@ -61,6 +61,7 @@ class CControlPanel : public CSkinnedDialog, public CCommandTarget {
   private:
     void CreateButtons();
     void PlaceAtCorner();
+    void ReturnToCorner();
     void RecordPanelRect();
     void PopUpMenu(int subMenu);
     void OpenHelp();

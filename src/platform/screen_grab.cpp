@@ -3,8 +3,12 @@
 #include "platform/x11_display.h"
 #include "platform/x11_grab.h"
 
+#include <QPainter>
+#include <QRegion>
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <cstring>
 
@@ -26,10 +30,18 @@ int IgnoreErrors(Display*, XErrorEvent*) {
 
 }  // namespace
 
+// Asked of the server each time: the desktop grows and shrinks with its monitors.
 QRect ScreenRect() {
-    int width = 0, height = 0;
-    if (!RootSize(GrabDisplay(), width, height)) return {};
-    return {0, 0, width, height};
+    Display* display = GrabDisplay();
+    if (!display) return {};
+    Window root = 0;
+    int x = 0, y = 0;
+    unsigned int width = 0, height = 0, border = 0, depth = 0;
+    if (!XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &width, &height, &border,
+                      &depth)) {
+        return {};
+    }
+    return {0, 0, static_cast<int>(width), static_cast<int>(height)};
 }
 
 QImage GrabScreenArea(const QRect& rect) {
@@ -43,6 +55,35 @@ QImage GrabScreenArea(const QRect& rect) {
     };
     if (!ReadRootArea(display, area.x(), area.y(), area.width(), area.height(), copyRow)) return {};
     return bitmap;
+}
+
+std::vector<QRect> MonitorRects() {
+    Display* display = GrabDisplay();
+    std::vector<QRect> rects;
+    if (!display) return rects;
+    int event = 0, error = 0;
+    if (XRRQueryExtension(display, &event, &error)) {
+        int count = 0;
+        if (XRRMonitorInfo* monitors =
+                XRRGetMonitors(display, DefaultRootWindow(display), True, &count)) {
+            for (int i = 0; i < count; ++i) {
+                rects.emplace_back(monitors[i].x, monitors[i].y, monitors[i].width,
+                                   monitors[i].height);
+            }
+            XRRFreeMonitors(monitors);
+        }
+    }
+    if (rects.empty()) rects.push_back(ScreenRect());
+    return rects;
+}
+
+void BlackenOutsideMonitors(QImage& desktop) {
+    QRegion shown;
+    for (const QRect& monitor : MonitorRects()) shown += monitor;
+    const QRegion hidden = QRegion(desktop.rect()) - shown;
+    if (hidden.isEmpty()) return;
+    QPainter painter(&desktop);
+    for (const QRect& part : hidden) painter.fillRect(part, Qt::black);
 }
 
 QImage GrabWholeScreen() {
