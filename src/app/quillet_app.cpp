@@ -3,6 +3,7 @@
 #include "app/about_dlg.h"
 #include "platform/folders.h"
 #include "app/profile.h"
+#include "app/remote_command.h"
 #include "capture/hook_messages.h"
 #include "capture/mw.h"
 #include "editor/doc_template.h"
@@ -72,10 +73,17 @@ bool CQuilletApp::InitInstance() {
 
     coordinator_->raise();
     coordinator_->onCommand(ids::kCmdStart);
+
+    // Commands from the command line (a later `quillet --capture ...`) come in here.
+    commandServer_ = std::make_unique<remote::CCommandServer>();
+    if (!commandServer_->Listen(remote::SocketPath()))
+        std::fprintf(stderr, "Quillet cannot take commands at %s\n",
+                     qPrintable(remote::SocketPath()));
     return true;
 }
 
 int CQuilletApp::ExitInstance(int loopResult) {
+    commandServer_.reset();
     if (instanceMarker_) instanceMarker_->unlock();
     AppendSessionToHistory();
     if (trayIcon_) trayIcon_->Destroy();
@@ -83,9 +91,7 @@ int CQuilletApp::ExitInstance(int loopResult) {
 }
 
 bool CQuilletApp::AcquireSingleInstance() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) folder = QDir::tempPath();
-    auto marker = std::make_unique<QLockFile>(folder + '/' + kTitle + ".lock");
+    auto marker = std::make_unique<QLockFile>(remote::LockPath());
     marker->setStaleLockTime(0);  // only a live holder counts; a crashed one's lock is taken over
     if (marker->tryLock(0)) {
         instanceMarker_ = std::move(marker);

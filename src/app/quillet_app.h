@@ -18,6 +18,9 @@ class CMW;
 class CControlPanel;
 class CMainFrame;
 class CTrayIcon;
+namespace remote {
+class CCommandServer;
+}
 
 // The one application object: start-up and shut-down, the folders of the session, the settings
 // record, the run's flags and counters, and the windows that live as long as the program.
@@ -71,6 +74,8 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     int settingsReadOnly = 0;
     int mailSettingsReadOnly = 0;
 
+    int picking = 0;  // the picking balloon is up
+
     // Losing the pointer grab is ignored until a pick starts its mode.
     int captureChangeSwallow = 1;
 
@@ -119,6 +124,7 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     std::unique_ptr<CMW> coordinator_;
     std::unique_ptr<CControlPanel> panel_;  // owned by the coordinator window, destroyed first
     std::unique_ptr<CTrayIcon> trayIcon_;
+    std::unique_ptr<remote::CCommandServer> commandServer_;
 };
 
 // The running application object.

@@ -99,6 +99,7 @@ void CMW::StartCapture(int kind) {
     CQuilletApp* app = App();
     CControlPanel* panel = app->panel();
     captureKind = kind;
+    grabbing_ = true;
     if (panel) panel->hide();
     platform::FixedWait(kHideWaitMs);
     selection = Selection{};
@@ -108,6 +109,7 @@ void CMW::StartCapture(int kind) {
         GrabWindowArea(names.image, 0, QRect(), app->captureCounter - 1);
         platform::FixedWait(kHideWaitMs);
         RestoreInterface();
+        grabbing_ = false;
         return;
     }
     if (kind == kKindRectangle) {
@@ -117,6 +119,7 @@ void CMW::StartCapture(int kind) {
         FreezeScreen();
         ShowOverlay();
     }
+    grabbing_ = false;
 }
 
 void CMW::ShowOverlay() {
@@ -225,6 +228,7 @@ void CMW::FinishRectangle() {
     setCursor(previousCursor_);
     selection = {selection.left + 1, selection.top + 1, selection.right - 1, selection.bottom - 1};
     overlayActive_ = false;
+    grabbing_ = true;
     repaint();  // the frozen picture without the band
 
     const QRect area(selection.left, selection.top, selection.width(), selection.height());
@@ -235,6 +239,8 @@ void CMW::FinishRectangle() {
     RestoreInterface();
     platform::FixedWait(kHideWaitMs);
     if (CControlPanel* panel = app->panel()) panel->show();
+    grabbing_ = false;
+    emit rectangleEnded();
 }
 
 void CMW::CancelRectangle() {
@@ -243,6 +249,7 @@ void CMW::CancelRectangle() {
     releaseKeyboard();
     releaseMouse();
     setCursor(previousCursor_);
+    emit rectangleEnded();
 }
 
 qreal CMW::OverlayRatio() const {

@@ -40,6 +40,9 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     // Desktop (1) or rectangle (2) capture.
     void StartCapture(int kind);
 
+    // A capture is being made: the desktop's grab, or the rectangle's overlay is up.
+    bool CaptureUnderWay() const { return overlayActive_ || grabbing_; }
+
     int captureKind = kKindNone;
     Selection selection;
     CCoordinateReadout* readout() const { return readout_.get(); }
@@ -47,6 +50,8 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
   signals:
     // Every command this window receives, before it is handled.
     void commandReceived(int id);
+    // The rectangle's overlay closed, with the capture handed over or given up.
+    void rectangleEnded();
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -74,4 +79,5 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     QPoint lastPoint_;
     int dragging_ = 0;
     bool overlayActive_ = false;
+    bool grabbing_ = false;
 };

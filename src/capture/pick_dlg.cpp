@@ -352,7 +352,9 @@ void CQuilletApp::Pick(int mode) {
         const int before = captureCounter;
         CPickDlg dialog(nullptr);
         dialog.mode = mode;
+        ++picking;
         dialog.exec();
+        --picking;
         captured = captureCounter != before;
     }
     CControlPanel* panel = this->panel();

@@ -1,4 +1,5 @@
 #include "app/quillet_app.h"
+#include "app/remote_command.h"
 #include "ids.h"
 #include "platform/message_box.h"
 #include "platform/termination_signals.h"
@@ -15,7 +16,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: quillet [--folder DIR]\n"
+    "Usage: quillet [--folder DIR] [COMMAND]\n"
     "Screen capture and image workspace for the X11 desktop. Quillet keeps its settings,\n"
     "captures and sessions in its working folder (the folder it is started from).\n"
     "\n"
@@ -24,7 +25,8 @@ constexpr const char* kUsage =
     "  --version     print the version and exit\n"
     "\n"
     "While Quillet runs: Print captures the desktop, Shift+Print a rectangle,\n"
-    "Alt+Print the window picked with the pointer.\n";
+    "Alt+Print the window picked with the pointer.\n"
+    "\n";
 
 struct StartOptions {
     bool help = false;
@@ -74,15 +76,23 @@ std::string EnterFolder(const std::string& folder) {
 
 int main(int argc, char** argv) {
     const StartOptions options = ReadOptions(argc, argv);
-    if (!options.error.empty()) {
-        std::fprintf(stderr, "quillet: %s\n%s", options.error.c_str(), kUsage);
-        return 2;
+    // The commands for the running instance (an unknown option is caught there too).
+    const remote::CommandLine commandLine = remote::ReadCommand(argc, argv);
+    const std::string& error = options.error.empty() ? commandLine.error : options.error;
+    if (!error.empty()) {
+        std::fprintf(stderr, "quillet: %s
+%s%s", error.c_str(), kUsage, remote::kCommandUsage);
+        return remote::kExitUsage;
     }
     if (options.help || options.version) {
-        if (options.help) std::fputs(kUsage, stdout);
-        if (options.version) std::printf("Quillet %s\n", QUILLET_VERSION);
+        if (options.help) std::printf("%s%s", kUsage, remote::kCommandUsage);
+        if (options.version) std::printf("Quillet %s
+", QUILLET_VERSION);
         return 0;
     }
+    // Handed over to the running instance; nothing here needs the screen.
+    if (!commandLine.command.verb.isEmpty())
+        return remote::RunClient(commandLine.command, options.folder);
 
     // Quillet sees the screen and the pointer through X11; a Wayland session hides both.
     const char* sessionType = std::getenv("XDG_SESSION_TYPE");

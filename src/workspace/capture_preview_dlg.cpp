@@ -295,6 +295,7 @@ int CCapturePreviewDlg::StoreCapture(std::unique_ptr<CCaptureRecord> record) {
     App()->captureExists = 1;
     captureList_->InsertRow(*slots_[slot], slot);
     newest_ = slot;
+    emit captureStored(QString::fromStdString(slots_[slot]->cachePath));
     SetCurrent(slot);
     update();
     UpdateInfoText();

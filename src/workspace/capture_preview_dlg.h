@@ -132,6 +132,8 @@ class CCapturePreviewDlg : public CSkinnedDialog, public CCommandTarget {
   signals:
     // A menu is about to pop up (the tests drive it from here).
     void menuShown(QMenu* menu);
+    // A new capture went into the table; its file is at `path`.
+    void captureStored(const QString& path);
 
   protected:
     void moveEvent(QMoveEvent* event) override;
