@@ -80,14 +80,12 @@ int main(int argc, char** argv) {
     const remote::CommandLine commandLine = remote::ReadCommand(argc, argv);
     const std::string& error = options.error.empty() ? commandLine.error : options.error;
     if (!error.empty()) {
-        std::fprintf(stderr, "quillet: %s
-%s%s", error.c_str(), kUsage, remote::kCommandUsage);
+        std::fprintf(stderr, "quillet: %s\n%s%s", error.c_str(), kUsage, remote::kCommandUsage);
         return remote::kExitUsage;
     }
     if (options.help || options.version) {
         if (options.help) std::printf("%s%s", kUsage, remote::kCommandUsage);
-        if (options.version) std::printf("Quillet %s
-", QUILLET_VERSION);
+        if (options.version) std::printf("Quillet %s\n", QUILLET_VERSION);
         return 0;
     }
     // Handed over to the running instance; nothing here needs the screen.
