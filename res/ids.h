@@ -21,6 +21,17 @@ inline constexpr int kCmdScreen = 32802;
 
 inline constexpr int kTrayCallbackMessage = 32769;
 
+// Properties dialog and its controls.
+inline constexpr int kPropertiesDialog = 138;
+inline constexpr int kPropThumbWidth = 1004, kPropThumbHeight = 1005, kPropPercent = 1006;
+inline constexpr int kPropKeepAspect = 1007, kPropGenerateThumbnails = 1009;
+inline constexpr int kPropClipboard = 1010, kPropPrefix = 1011, kPropStartingNumber = 1012;
+inline constexpr int kPropFileExtension = 1013, kPropAutoSave = 1014, kPropSaveDir = 1015;
+inline constexpr int kPropJpegQuality = 1016, kPropCacheExtension = 1017;
+inline constexpr int kPropWebExtension = 1018, kPropHistory = 1023, kPropClearCache = 1032;
+inline constexpr int kPropExpertMode = 1051, kPropLoadSession = 1067, kPropMailServer = 1069;
+inline constexpr int kPropHtmlEditor = 1070, kPropBrowse = 1084;
+
 // Framework commands of the editor.
 inline constexpr int kCmdFileNew = 57600;
 inline constexpr int kCmdFileOpen = 57601;

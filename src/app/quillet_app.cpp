@@ -4,6 +4,9 @@
 #include "platform/folders.h"
 #include "app/profile.h"
 #include "app/remote_command.h"
+#include "app/properties_dlg.h"
+#include "app/session_lists.h"
+#include "editor/lumo_doc.h"
 #include "capture/hook_messages.h"
 #include "capture/mw.h"
 #include "editor/doc_template.h"
@@ -56,6 +59,8 @@ bool CQuilletApp::InitInstance() {
     profile::EnsureExtensionDefaults();
 
     quitting = expertMode = sessionUsed = sessionLoaded = captureCounter = 0;
+    usedOwnSession.clear();
+    CLumoDoc::SetSaveListener(&RecordSavedImage);
 
     LoadSettings();
     ApplyDialogColours();
@@ -223,10 +228,12 @@ void CQuilletApp::EnsureSessionFolders() {
 }
 
 void CQuilletApp::AppendSessionToHistory() {
-    if (sessionUsed != 1 || sessionLoaded != 0) return;
+    const std::string& folder =
+        sessionLoaded == 0 ? (sessionUsed == 1 ? sessionFolder : usedOwnSession) : usedOwnSession;
+    if (folder.empty()) return;
     std::FILE* history = std::fopen(HistoryPath().c_str(), "a");
     if (!history) return;  // the history is skipped, the program still ends normally
-    std::fprintf(history, "%s\n", sessionFolder.c_str());
+    std::fprintf(history, "%s\n", folder.c_str());
     std::fclose(history);
 }
 
@@ -244,6 +251,11 @@ bool CQuilletApp::onCommand(int id) {
         return true;
     }
     return false;
+}
+
+void CQuilletApp::ShowProperties() {
+    CPropertiesDlg dialog;
+    dialog.exec();
 }
 
 void CQuilletApp::ShowAboutBox() {

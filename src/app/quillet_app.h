@@ -38,8 +38,11 @@ class CQuilletApp : public QApplication, public CCommandTarget {
 
     // Creates the session folder and its "thumbnails" and "html" folders on the run's first write.
     void EnsureSessionFolders();
-    // Appends the session folder to the history when this run's own session was used.
+    // Appends the run's own session folder to the history when it was used (a loaded older
+    // session never enters it again).
     void AppendSessionToHistory();
+    // The Properties dialog, modal.
+    void ShowProperties();
 
     bool onCommand(int id) override;
     void ShowAboutBox();
@@ -62,6 +65,7 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     int expertMode = 0;
     int sessionUsed = 0;
     int sessionLoaded = 0;
+    std::string usedOwnSession;  // the run's own session when it was used before a load
     int captureCounter = 0;
     int documentCounter = 0;
     int documentCount = 0;

@@ -70,6 +70,9 @@ bool CMW::onCommand(int id) {
         case ids::kCmdWindowClient:
             App()->Pick(0);  // the balloon without a mode waits until it is cancelled
             return true;
+        case ids::kCmdProperties:
+            App()->ShowProperties();
+            return true;
         default:
             return false;
     }

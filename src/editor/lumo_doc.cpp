@@ -45,8 +45,8 @@ std::function<void(const QString&)>& StatusSink() {
     return sink;
 }
 
-std::function<void(const std::string&, bool)>& SaveListener() {
-    static std::function<void(const std::string&, bool)> listener;
+CLumoDoc::SaveListenerFn& SaveListener() {
+    static CLumoDoc::SaveListenerFn listener;
     return listener;
 }
 
@@ -113,7 +113,7 @@ void CLumoDoc::SetWorkerProbe(std::function<void(CLumoDoc&)> probe) {
     WorkerProbe() = std::move(probe);
 }
 
-void CLumoDoc::SetSaveListener(std::function<void(const std::string&, bool)> listener) {
+void CLumoDoc::SetSaveListener(SaveListenerFn listener) {
     SaveListener() = std::move(listener);
 }
 
@@ -216,14 +216,14 @@ bool CLumoDoc::OnSaveDocument(const std::string& path) {
     CRaster* target = savingThumbnail ? thumbnailImage.get() : image.get();
     if (!target) return false;
     const bool saved = target->Save(path.c_str(), static_cast<uint32_t>(type));
-    // The session's file lists learn of every save attempt, successful or not.
-    if (SaveListener()) SaveListener()(path, savingThumbnail);
     if (!saved) {
         const std::string error =
             *target->GetLastError() ? target->GetLastError() : "Cannot write " + path + ".";
         platform::ShowMessage(error, kCaption);
         return false;
     }
+    // Only a file that was really written enters the session's lists.
+    if (SaveListener()) SaveListener()(*this, path, savingThumbnail ? 1 : 0);
     return true;
 }
 

@@ -71,9 +71,10 @@ class CLumoDoc : public QObject, public CCommandTarget {
 
     // Tests watch the worker: called on the worker thread just before the operation.
     static void SetWorkerProbe(std::function<void(CLumoDoc&)> probe);
-    // Told of every save attempt with the path and whether the thumbnail was saved (the
-    // session's file lists keep them).
-    static void SetSaveListener(std::function<void(const std::string&, bool)> listener);
+    // Told of every successful save of the document's own files with the path and the folder
+    // kind: 0 for the image, 1 for its thumbnail (the session's file lists keep them).
+    using SaveListenerFn = std::function<void(CLumoDoc&, const std::string&, int)>;
+    static void SetSaveListener(SaveListenerFn listener);
     // Called after every wait for the worker with the text of the status bar's message pane
     // (progress while the operation runs, "Ready" after it).
     static void SetStatusSink(std::function<void(const QString&)> sink);
@@ -97,6 +98,11 @@ class CLumoDoc : public QObject, public CCommandTarget {
     bool annotationTime = false;
     int annotateMode = 0;
     bool thumbnailPending = false;
+    // The session lists: the line this document owns in each (0: none yet) and the list it is
+    // in, per folder kind; set while the document is reopened from a list, which stays as it is.
+    int sessionLine[2] = {0, 0};
+    std::string sessionList[2];
+    bool loadingSession = false;
 
   signals:
     void viewsUpdated(int hint);

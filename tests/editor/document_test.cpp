@@ -251,7 +251,7 @@ TEST_F(EditorDocument, DroppedFilesOpenAndJoinTheRecentFiles) {
 
     std::vector<std::pair<std::string, bool>> saves;
     CLumoDoc::SetSaveListener(
-        [&](const std::string& path, bool thumbnail) { saves.emplace_back(path, thumbnail); });
+        [&](CLumoDoc&, const std::string& path, int kind) { saves.emplace_back(path, kind); });
     Command(docs[0], ids::kCmdMirror);
     ASSERT_TRUE(Command(docs[0], ids::kCmdFileSave));  // saved where it came from, unasked
     CLumoDoc::SetSaveListener(nullptr);
