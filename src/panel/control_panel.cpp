@@ -42,7 +42,7 @@ const PanelButton kButtons[kButtonCount] = {
     {ids::kPanelHelp, 214, "Click Me For Help!", {4, 75, 34, 10}, true},
     {ids::kPanelWindow, 216, "Click To View Window Options!", {85, 50, 34, 10}, true},
     {ids::kPanelIcons, 215, "Click To View Icon Options!", {85, 62, 34, 10}, true},
-    {ids::kPanelOptions, 217, "Click To View Properties Dialog!", {85, 75, 34, 10}, false},
+    {ids::kPanelOptions, 217, "Click To View Properties Dialog!", {85, 75, 34, 10}, true},
     {ids::kPanelSlide, 229, "Slide Capture Window!", {0, 41, 6, 6}, true},
     {ids::kPanelOk, 228, "Click Here To Exit Quillet!", {151, 87, 7, 6}, true},
     {ids::kPanelCancel, 227, "Click Here To Hide Quillet!", {7, 87, 7, 6}, true},

@@ -39,7 +39,7 @@ const TrayMenuItem kTrayMenu[] = {
     {true, ids::kCmdRectangle, "RECTANGLE", true},
     {true, ids::kCmdWindowClient, "WINDOWCLIENT", true},
     {true, ids::kCmdScreen, "&SCREEN..\tCtl+Z", true},
-    {false, ids::kCmdProperties, "PROPERTIES", false},
+    {false, ids::kCmdProperties, "PROPERTIES", true},
 };
 
 void AddCommand(QMenu& menu, const TrayMenuItem& item) {
