@@ -17,12 +17,10 @@
 #include "tools/crypt/dialog/encrypt_decrypt_dlg.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QMimeData>
 #include <QPainter>
 
 #include <algorithm>
@@ -469,16 +467,7 @@ void CLumoDoc::ZoomOut() {
 
 void CLumoDoc::CopyToClipboard() {
     if (!image) return;
-    const QByteArray payload = CopyToClipboardBmp(*image);
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!payload.isEmpty()) {
-        auto* data = new QMimeData;
-        data->setData("image/bmp", payload);
-        data->setImageData(MakeBitmap(*image));
-        clipboard->setMimeData(data);
-    }
-    if (payload.isEmpty() || !clipboard->ownsClipboard())
-        platform::ShowMessage("Unable to set Clipboard data", kCaption);
+    if (!PlaceOnClipboard(*image)) platform::ShowMessage("Unable to set Clipboard data", kCaption);
 }
 
 void CLumoDoc::Replicate() {

@@ -578,17 +578,7 @@ void CCapturePreviewDlg::CopyToClipboard() {
             kCaption);
         return;
     }
-    const QByteArray payload = CopyToClipboardBmp(*image);
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!payload.isEmpty()) {
-        auto* data = new QMimeData;
-        data->setData("image/bmp", payload);
-        data->setImageData(MakeBitmap(*image));
-        clipboard->setMimeData(data);
-    }
-    if (payload.isEmpty() || !clipboard->ownsClipboard()) {
-        platform::ShowMessage("Unable to set Clipboard data", kCaption);
-    }
+    if (!PlaceOnClipboard(*image)) platform::ShowMessage("Unable to set Clipboard data", kCaption);
 }
 
 // A bitmap on the clipboard becomes a capture; anything else is left alone.

@@ -2,6 +2,9 @@
 
 #include "image/memory_stream.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QPaintDevice>
 
 #include <algorithm>
@@ -287,6 +290,17 @@ QByteArray CopyToClipboardBmp(const CRaster& image) {
     QByteArray payload(reinterpret_cast<const char*>(buffer), size);
     std::free(buffer);
     return payload;
+}
+
+bool PlaceOnClipboard(const CRaster& image) {
+    const QByteArray payload = CopyToClipboardBmp(image);
+    if (payload.isEmpty()) return false;
+    auto* data = new QMimeData;
+    data->setData("image/bmp", payload);
+    data->setImageData(MakeBitmap(image));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setMimeData(data);
+    return clipboard->ownsClipboard();
 }
 
 bool CreateFromClipboardBmp(CRaster& image, const QByteArray& payload) {

@@ -25,6 +25,9 @@ bool CreateFromHBITMAP(CRaster& image, const QImage& bitmap);
 
 // The clipboard's "image/bmp" payload: a 14-byte file header and the packed block.
 QByteArray CopyToClipboardBmp(const CRaster& image);
+// Offers the picture on the clipboard as "image/bmp" and as an image; false when it could not
+// be encoded or the clipboard did not take it.
+bool PlaceOnClipboard(const CRaster& image);
 // Reads such a payload (any BMP the clipboard offers); the image keeps its record as with
 // CreateFromHANDLE. False, with the image unchanged, for a damaged payload.
 bool CreateFromClipboardBmp(CRaster& image, const QByteArray& payload);
