@@ -104,7 +104,8 @@ TEST(Desktop, InstalledTreeStartsInItsOwnFolder) {
     runEnv.remove("LD_LIBRARY_PATH");
     run.process().setProcessEnvironment(runEnv);
     run.process().setProgram("/bin/sh");
-    ASSERT_TRUE(run.Start({"-c", command})) << command.toStdString();
+    // exec: the program is the process the test started, as a menu's launcher would have it.
+    ASSERT_TRUE(run.Start({"-c", "exec " + command})) << command.toStdString();
     EXPECT_TRUE(home.Exists("data/quillet/quillet.ini"));
     EXPECT_FALSE(home.Exists("quillet.ini"));
     run.ChooseTrayMenuItem(kMenuExit);

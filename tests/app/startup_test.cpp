@@ -53,7 +53,7 @@ TEST(Startup, FirstStartWritesDefaultsAndFoldersButNoSessionFolder) {
     }
     EXPECT_FALSE(home.Exists("bin/session0"));
     EXPECT_TRUE(run.Messages().isEmpty()) << run.Messages().toStdString();
-    for (unsigned long window : testx11::FindViewableWindows("quillet")) {
+    for (unsigned long window : run.Windows()) {
         const QSize size = testx11::WindowScreenRect(window).size();
         EXPECT_TRUE(size.width() <= 248 && size.height() <= 170)
             << "only the tray icon and the panel show, no document window";

@@ -191,7 +191,7 @@ TEST(PanelProgram, EscapeHidesThePanelAndEnterQuits) {
     ASSERT_TRUE(run.Start());
     QRect panel(0, 0, 248, 170);
     auto panelShown = [&] {
-        for (unsigned long window : testx11::FindViewableWindows("quillet")) {
+        for (unsigned long window : run.Windows()) {
             const QRect rect = testx11::WindowScreenRect(window);
             if (rect.size() == panel.size()) return panel = rect, true;
         }

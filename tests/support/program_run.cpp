@@ -51,9 +51,13 @@ QString ProgramRun::Messages() const {
     return QString::fromUtf8(home_.Read(".messages"));
 }
 
+std::vector<unsigned long> ProgramRun::Windows() const {
+    return testx11::FindViewableWindows("quillet", static_cast<long>(process_.processId()));
+}
+
 unsigned long ProgramRun::TrayIconWindow() const {
     // The tray icon is the program's only viewable window right after start-up.
-    for (unsigned long window : testx11::FindViewableWindows("quillet")) {
+    for (unsigned long window : Windows()) {
         const QRect rect = testx11::WindowScreenRect(window);
         if (rect.width() <= 64 && rect.height() <= 64) return window;
     }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 // The real program started as a process in a working folder of its own, with its profile,
 // runtime folder (single-instance lock) and message log kept inside that folder.
 class ProgramRun {
@@ -22,6 +24,8 @@ class ProgramRun {
     bool Running() const { return process_.state() != QProcess::NotRunning; }
     // The messages the program showed, one "caption|text" per line.
     QString Messages() const;
+    // The program's own viewable windows (never those of the test process itself).
+    std::vector<unsigned long> Windows() const;
     // The tray icon's window on the screen, or 0.
     unsigned long TrayIconWindow() const;
     // Chooses an item of the tray menu by moving down `downPresses` times from the top.

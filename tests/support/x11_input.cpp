@@ -35,6 +35,21 @@ bool ClassMatches(Display* display, Window window, const QString& name) {
     return match;
 }
 
+long WindowPid(Display* display, Window window) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    long pid = 0;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), 0, 1, False,
+                           XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+        data && format == 32 && count == 1) {
+        pid = *reinterpret_cast<const long*>(data);
+    }
+    if (data) XFree(data);
+    return pid;
+}
+
 void Walk(Display* display, Window window, const std::function<void(Window)>& visit) {
     visit(window);
     Window root = 0, parent = 0, *children = nullptr;
@@ -87,13 +102,14 @@ QRect WindowScreenRect(unsigned long window) {
     return {x, y, attributes.width, attributes.height};
 }
 
-std::vector<unsigned long> FindViewableWindows(const QString& className) {
+std::vector<unsigned long> FindViewableWindows(const QString& className, long pid) {
     Display* display = Connection();
     std::vector<unsigned long> found;
     Walk(display, DefaultRootWindow(display), [&](Window window) {
         XWindowAttributes attributes{};
         if (XGetWindowAttributes(display, window, &attributes) &&
-            attributes.map_state == IsViewable && ClassMatches(display, window, className)) {
+            attributes.map_state == IsViewable && ClassMatches(display, window, className) &&
+            (pid == 0 || WindowPid(display, window) == pid)) {
             found.push_back(window);
         }
     });

@@ -22,8 +22,8 @@ void TapKey(const char* keysymName);
 // The window's rectangle on the screen (origin through the X server, so embedded windows too).
 QRect WindowScreenRect(unsigned long window);
 // Viewable top-level windows (children of the root, or their clients) whose WM_CLASS name or class
-// contains `className`.
-std::vector<unsigned long> FindViewableWindows(const QString& className);
+// contains `className`; only those of process `pid` when it is given.
+std::vector<unsigned long> FindViewableWindows(const QString& className, long pid = 0);
 
 bool IsMapped(unsigned long window);
 // The window's _NET_WM_STATE atoms by name, and whether its WM_HINTS ask for attention.
