@@ -14,6 +14,7 @@
 #include "image/raster.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"
+#include "support/fresh_layout.h"
 #include "support/temp_folder.h"
 #include "support/x11_input.h"
 #include "workspace/capture_preview_dlg.h"
@@ -34,20 +35,9 @@ namespace {
 struct SendTo : ::testing::Test {
     void SetUp() override {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.File(".config"));
+        UseFreshLayout(home, 4);
         CQuilletApp* app = App();
-        const std::string base = home.path().toStdString() + "/";
-        app->baseFolder = base;
-        app->cacheFolder = base + "cache/";
-        app->cacheThumbnailsFolder = base + "cache/thumbnails/";
-        app->binFolder = base + "bin/";
-        app->SetSessionPaths(4);
-        app->sessionUsed = 0;
-        QDir().mkpath(home.File("cache/thumbnails"));
-        QDir().mkpath(home.File("bin"));
-        app->captureCounter = app->captureExists = 0;
         app->documentCounter = app->documentCount = 0;
-        app->settings = SettingsRecord{};
-        app->panelRect = QRect(900, 600, 248, 170);
         platform::SetMessageBoxRecorder([this](const platform::MessageBoxCall& call) {
             messages.push_back(call.text);
             return platform::kAnswerOk;

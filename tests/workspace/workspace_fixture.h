@@ -3,6 +3,7 @@
 #include "app/quillet_app.h"
 #include "capture/naming.h"
 #include "platform/message_box.h"
+#include "support/fresh_layout.h"
 #include "support/temp_folder.h"
 #include "support/x11_input.h"
 #include "workspace/capture_preview_dlg.h"
@@ -22,26 +23,13 @@
 // created as the panel creates it (hidden), beside a panel rectangle near the screen's corner.
 struct WorkspaceFixture : ::testing::Test {
     void SetUp() override {
-        CQuilletApp* app = App();
-        const std::string base = home.path().toStdString() + "/";
-        app->baseFolder = base;
-        app->cacheFolder = base + "cache/";
-        app->cacheThumbnailsFolder = base + "cache/thumbnails/";
-        app->binFolder = base + "bin/";
-        app->SetSessionPaths(1);
-        app->sessionUsed = 0;
-        QDir().mkpath(home.File("cache/thumbnails"));
-        QDir().mkpath(home.File("bin"));
-        app->captureCounter = 0;
-        app->captureExists = 0;
-        app->settings = SettingsRecord{};
-        app->panelRect = QRect(900, 600, 248, 170);
+        UseFreshLayout(home, 1);
         platform::SetMessageBoxRecorder([this](const platform::MessageBoxCall& call) {
             messages.push_back(call.text);
             return platform::kAnswerOk;
         });
         preview = std::make_unique<CCapturePreviewDlg>();
-        app->previewHidden = 1;
+        App()->previewHidden = 1;
     }
     void TearDown() override {
         preview.reset();
