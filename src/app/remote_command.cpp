@@ -1,5 +1,6 @@
 #include "app/remote_command.h"
 
+#include "app/properties_dlg.h"
 #include "app/quillet_app.h"
 #include "capture/mw.h"
 #include "editor/doc_template.h"
@@ -8,7 +9,7 @@
 #include "panel/control_panel.h"
 #include "workspace/capture_preview_dlg.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDataStream>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -34,16 +35,6 @@
 #include <optional>
 
 namespace remote {
-
-const char* const kCommandUsage =
-    "Commands to the running Quillet (it is started first when none runs):\n"
-    "  --capture KIND  capture: desktop, rectangle, window, client, control or dropdown\n"
-    "  --wait          with --capture: wait for the capture and print its file's path\n"
-    "  --open FILE...  open the files in the image editor\n"
-    "  --show          show the panel\n"
-    "  --properties    open the properties\n"
-    "  --quit          end Quillet as EXIT does\n"
-    "Exit status: 0 done, 1 cancelled or failed, 2 bad command line, 3 Quillet busy.\n";
 
 namespace {
 
@@ -76,13 +67,13 @@ void WriteLine(QLocalSocket* socket, const QByteArray& line) {
     socket->flush();
 }
 
-// Same user only: the peer's credentials as the kernel saw them when it connected.
-bool PeerIsSameUser(QLocalSocket* socket) {
+// The peer's user as the kernel saw it when it connected.
+bool PeerIsUser(QLocalSocket* socket, uid_t user) {
     ucred credentials{};
     socklen_t length = sizeof credentials;
     const int fd = static_cast<int>(socket->socketDescriptor());
     if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) return false;
-    return length == sizeof credentials && credentials.uid == getuid();
+    return length == sizeof credentials && credentials.uid == user;
 }
 
 bool ProcessAlive(qint64 pid) {
@@ -141,6 +132,14 @@ bool Connect(QLocalSocket& socket, const std::string& folder) {
     return false;
 }
 
+CPropertiesDlg* OpenProperties() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<CPropertiesDlg*>(window); dialog && dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
 std::optional<QByteArray> ReadLine(QLocalSocket& socket, int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
     while (!socket.canReadLine()) {
@@ -155,51 +154,8 @@ std::optional<QByteArray> ReadLine(QLocalSocket& socket, int timeoutMs) {
 
 }  // namespace
 
-CommandLine ReadCommand(int argc, char** argv) {
-    CommandLine line;
-    Command& command = line.command;
-    auto setVerb = [&](const QString& verb) {
-        if (!command.verb.isEmpty() && command.verb != verb)
-            line.error = "give one command at a time";
-        command.verb = verb;
-    };
-    bool openFiles = false;  // plain words after --open are its files
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--folder") {
-            ++i;  // the start's own option, with its folder
-        } else if (argument.starts_with("--folder=") || argument == "--help" || argument == "-h" ||
-                   argument == "--version") {
-        } else if (argument == "--capture") {
-            setVerb("capture");
-            if (i + 1 >= argc) {
-                line.error = "--capture needs a kind of capture";
-                continue;
-            }
-            command.argument = QString::fromLocal8Bit(argv[++i]);
-            if (!kCaptureKinds.contains(command.argument))
-                line.error = "unknown kind of capture \"" + std::string(argv[i]) + "\"";
-        } else if (argument == "--open") {
-            setVerb("open");
-            openFiles = true;
-        } else if (argument == "--show") {
-            setVerb("show");
-        } else if (argument == "--properties") {
-            setVerb("properties");
-        } else if (argument == "--quit") {
-            setVerb("quit");
-        } else if (argument == "--wait") {
-            command.wait = true;
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            line.error = "unknown option " + argument;
-        } else if (openFiles) {
-            command.files << QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath();
-        }
-    }
-    if (!line.error.empty()) return line;
-    if (command.verb == "open" && command.files.isEmpty()) line.error = "--open needs a file";
-    if (command.wait && command.verb != "capture") line.error = "--wait goes with --capture";
-    return line;
+bool IsCaptureKind(const QString& kind) {
+    return kCaptureKinds.contains(kind);
 }
 
 QString RuntimeFolder() {
@@ -269,7 +225,8 @@ int RunClient(const Command& command, const std::string& folder) {
     return kExitCancelled;
 }
 
-CCommandServer::CCommandServer(QObject* parent) : QObject(parent), server_(new QLocalServer(this)) {
+CCommandServer::CCommandServer(uid_t owner, QObject* parent)
+    : QObject(parent), server_(new QLocalServer(this)), owner_(owner) {
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, &CCommandServer::Accept);
 }
@@ -289,7 +246,7 @@ bool CCommandServer::Busy() {
 void CCommandServer::Accept() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (!PeerIsSameUser(socket)) {
+        if (!PeerIsUser(socket, owner_)) {
             socket->abort();
             socket->deleteLater();
             continue;
@@ -344,7 +301,13 @@ void CCommandServer::Execute(const Command& command, QPointer<QLocalSocket> wait
     } else if (command.verb == "quit") {
         coordinator->onCommand(ids::kCmdExit);
     } else if (command.verb == "properties") {
-        coordinator->onCommand(ids::kCmdProperties);
+        // The dialog is modal: a second one would open on top of the first, inside its loop.
+        if (CPropertiesDlg* open = OpenProperties()) {
+            open->raise();
+            open->activateWindow();
+        } else {
+            coordinator->onCommand(ids::kCmdProperties);
+        }
     } else if (command.verb == "open") {
         if (CMainFrame* frame = app->mainFrame()) {
             frame->show();

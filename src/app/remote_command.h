@@ -7,6 +7,9 @@
 
 #include <string>
 
+#include <sys/types.h>
+#include <unistd.h>
+
 class QLocalServer;
 class QLocalSocket;
 
@@ -27,17 +30,9 @@ struct Command {
     bool wait = false;
 };
 
-struct CommandLine {
-    Command command;
-    std::string error;  // a malformed command line: the usage is printed, nothing is touched
-};
-
-// Reads the command options of the command line. Other arguments are left alone: the options of
-// the start itself (--folder DIR, --help, --version) and plain words, which open nothing.
-CommandLine ReadCommand(int argc, char** argv);
-
-// The lines of the usage text that describe the commands.
-extern const char* const kCommandUsage;
+// One of the capture kinds --capture names (desktop, rectangle, window, client, control,
+// dropdown).
+bool IsCaptureKind(const QString& kind);
 
 // The user's runtime folder (private to the user, 0700), where the single-instance lock and the
 // command socket live; a private folder under the temporary folder when the desktop names none.
@@ -54,7 +49,8 @@ class CCommandServer : public QObject {
     Q_OBJECT
 
   public:
-    explicit CCommandServer(QObject* parent = nullptr);
+    // Takes commands from processes of the user `owner` only.
+    explicit CCommandServer(uid_t owner = getuid(), QObject* parent = nullptr);
     ~CCommandServer() override;
 
     // Listens at the socket path; a socket left there by a crashed instance is replaced (only
@@ -71,6 +67,7 @@ class CCommandServer : public QObject {
     void FinishCapture(QPointer<QLocalSocket> waiting);
 
     QLocalServer* server_;
+    uid_t owner_;
     QString lastCapture_;  // the file of the last capture added while a command ran
     bool executing_ = false;
 };

@@ -6,9 +6,13 @@
 #include "platform/x11_display.h"
 #include "capture/mw.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -26,37 +30,93 @@ constexpr const char* kUsage =
     "\n"
     "While Quillet runs: Print captures the desktop, Shift+Print a rectangle,\n"
     "Alt+Print the window picked with the pointer.\n"
-    "\n";
+    "\n"
+    "Commands to the running Quillet (it is started first when none runs):\n"
+    "  --capture KIND  capture: desktop, rectangle, window, client, control or dropdown\n"
+    "  --wait          with --capture: wait for the capture and print its file's path\n"
+    "  --open FILE...  open the files in the image editor\n"
+    "  --show          show the panel\n"
+    "  --properties    open the properties\n"
+    "  --quit          end Quillet as EXIT does\n"
+    "Exit status: 0 done, 1 cancelled or failed, 2 bad command line, 3 Quillet busy.\n";
 
 struct StartOptions {
     bool help = false;
     bool version = false;
-    std::string folder;  // empty: the folder the program was started from
-    std::string error;   // a malformed command line
+    std::string folder;       // empty: the folder the program was started from
+    remote::Command command;  // for the running instance; no verb: a plain start
+    std::string error;        // a malformed command line: the usage, and nothing is touched
 };
 
-// Only the options are read; any other argument is left alone (no file named there is opened).
+// The one reader of the command line. Plain words open nothing, except the files after --open;
+// after "--" every argument is a plain word.
 StartOptions ReadOptions(int argc, char** argv) {
     StartOptions options;
+    remote::Command& command = options.command;
+    auto fail = [&options](const std::string& error) {
+        if (options.error.empty()) options.error = error;
+    };
+    auto setVerb = [&](const char* verb) {
+        if (!command.verb.isEmpty() && command.verb != verb) fail("give one command at a time");
+        command.verb = verb;
+    };
+    bool openFiles = false;  // plain words after --open are its files
+    bool wordsOnly = false;  // after "--"
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if (argument == "--help" || argument == "-h") {
+        if (wordsOnly || argument.size() < 2 || argument[0] != '-') {
+            if (openFiles)
+                command.files << QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath();
+            continue;
+        }
+        // "--name=value" and "--name value" alike for the options that take a value.
+        const std::size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        std::optional<std::string> value;
+        if (equals != std::string::npos) value = argument.substr(equals + 1);
+        const bool takesValue = name == "--folder" || name == "--capture";
+        if (takesValue && !value) {
+            if (i + 1 < argc) value = argv[++i];
+        } else if (!takesValue && value) {
+            fail(name + " takes no value");
+            continue;
+        }
+        if (argument == "--") {
+            wordsOnly = true;
+        } else if (name == "--help" || name == "-h") {
             options.help = true;
-        } else if (argument == "--version") {
+        } else if (name == "--version") {
             options.version = true;
-        } else if (argument == "--folder" || argument.starts_with("--folder=")) {
-            if (argument == "--folder") {
-                if (i + 1 >= argc) {
-                    options.error = "--folder needs the folder to use";
-                    continue;
-                }
-                options.folder = argv[++i];
-            } else {
-                options.folder = argument.substr(std::strlen("--folder="));
-            }
-            if (options.folder.empty()) options.error = "--folder needs the folder to use";
+        } else if (name == "--folder") {
+            if (!value || value->empty())
+                fail("--folder needs the folder to use");
+            else
+                options.folder = *value;
+        } else if (name == "--capture") {
+            setVerb("capture");
+            if (!value)
+                fail("--capture needs a kind of capture");
+            else if (!remote::IsCaptureKind(QString::fromLocal8Bit(*value)))
+                fail("unknown kind of capture \"" + *value + "\"");
+            else
+                command.argument = QString::fromLocal8Bit(*value);
+        } else if (name == "--open") {
+            setVerb("open");
+            openFiles = true;
+        } else if (name == "--show") {
+            setVerb("show");
+        } else if (name == "--properties") {
+            setVerb("properties");
+        } else if (name == "--quit") {
+            setVerb("quit");
+        } else if (name == "--wait") {
+            command.wait = true;
+        } else {
+            fail("unknown option " + argument);
         }
     }
+    if (command.verb == "open" && command.files.isEmpty()) fail("--open needs a file");
+    if (command.wait && command.verb != "capture") fail("--wait goes with --capture");
     return options;
 }
 
@@ -76,21 +136,17 @@ std::string EnterFolder(const std::string& folder) {
 
 int main(int argc, char** argv) {
     const StartOptions options = ReadOptions(argc, argv);
-    // The commands for the running instance (an unknown option is caught there too).
-    const remote::CommandLine commandLine = remote::ReadCommand(argc, argv);
-    const std::string& error = options.error.empty() ? commandLine.error : options.error;
-    if (!error.empty()) {
-        std::fprintf(stderr, "quillet: %s\n%s%s", error.c_str(), kUsage, remote::kCommandUsage);
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "quillet: %s\n%s", options.error.c_str(), kUsage);
         return remote::kExitUsage;
     }
     if (options.help || options.version) {
-        if (options.help) std::printf("%s%s", kUsage, remote::kCommandUsage);
+        if (options.help) std::printf("%s", kUsage);
         if (options.version) std::printf("Quillet %s\n", QUILLET_VERSION);
         return 0;
     }
     // Handed over to the running instance; nothing here needs the screen.
-    if (!commandLine.command.verb.isEmpty())
-        return remote::RunClient(commandLine.command, options.folder);
+    if (!options.command.verb.isEmpty()) return remote::RunClient(options.command, options.folder);
 
     // Quillet sees the screen and the pointer through X11; a Wayland session hides both.
     const char* sessionType = std::getenv("XDG_SESSION_TYPE");
