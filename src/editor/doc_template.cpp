@@ -43,6 +43,11 @@ CLumoDoc* CDocTemplate::CreateDocument() {
     documentList_.push_back(std::make_unique<CLumoDoc>());
     CLumoDoc* doc = documentList_.back().get();
     doc->OnNewDocument();
+    // Whatever changes a document (a picture loaded, an operation) refreshes the commands' states,
+    // so shortcuts and tool bar buttons follow it before any menu is opened.
+    QObject::connect(doc, &CLumoDoc::viewsUpdated, area_, [area = area_] {
+        if (auto* main = qobject_cast<CMainFrame*>(area->window())) main->UpdateCommandUI();
+    });
     auto* frame = new CChildFrame(doc);
     area_->addSubWindow(frame);
     frame->show();

@@ -139,6 +139,14 @@ TEST_F(EditorDocument, OpensMultiPageFilesCapitalExtensionsAndRefusesMetafiles) 
     EXPECT_EQ(frame->docTemplate()->documents().size(), 4u);  // its window went again
 }
 
+// Shortcuts and tool bar buttons follow a picture opened without a menu shown first.
+TEST_F(EditorDocument, CommandsFollowAnOpenedPictureBeforeAnyMenuOpens) {
+    ASSERT_TRUE(Gradient(6, 6)->Save(home.File("c.bmp").toLocal8Bit().constData(), kTypeBmp));
+    ASSERT_FALSE(frame->MenuAction(ids::kCmdFileSave)->isEnabled());
+    ASSERT_NE(frame->docTemplate()->OpenDocumentFile(home.File("c.bmp")), nullptr);
+    EXPECT_TRUE(frame->MenuAction(ids::kCmdFileSave)->isEnabled());
+}
+
 TEST_F(EditorDocument, SaveAsProposesNamesAndAFailedSaveLeavesTheOldFile) {
     ImagePromptRequest seen;
     QString answerFile = home.File("photo.jpg");
