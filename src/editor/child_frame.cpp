@@ -5,6 +5,7 @@
 #include "editor/lumo_view.h"
 
 #include <QCloseEvent>
+#include <QIcon>
 
 CChildFrame::CChildFrame(CLumoDoc* doc) : doc_(doc) {
     setObjectName("CChildFrame");
@@ -12,6 +13,9 @@ CChildFrame::CChildFrame(CLumoDoc* doc) : doc_(doc) {
     view_ = new CLumoView(doc, this);
     setWidget(view_);
     setWindowTitle(doc->title());
+    setWindowIcon(QIcon(":/icons/quillet.png"));
+    // Wide enough for the caption's title and buttons, however small the picture.
+    setMinimumWidth(180);
     connect(doc, &CLumoDoc::titleChanged, this, [this] { setWindowTitle(doc_->title()); });
     resize(320, 240);
 }
