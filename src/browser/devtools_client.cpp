@@ -130,9 +130,10 @@ std::optional<QJsonObject> Session::Call(const QString& method, const QJsonObjec
     return result;
 }
 
-std::optional<QJsonValue> Session::Evaluate(const QString& expression, int contextId,
-                                            int timeoutMs) {
+std::optional<QJsonValue> Session::Evaluate(const QString& expression, int contextId, int timeoutMs,
+                                            bool awaitPromise) {
     QJsonObject params{{"expression", expression}, {"returnByValue", true}};
+    if (awaitPromise) params["awaitPromise"] = true;
     if (contextId) params["contextId"] = contextId;
     const std::optional<QJsonObject> result = Call("Runtime.evaluate", params, timeoutMs);
     if (!result || result->contains("exceptionDetails")) return std::nullopt;

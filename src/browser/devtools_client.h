@@ -46,9 +46,10 @@ class Session {
                                     int timeoutMs = kCallTimeoutMs);
 
     // Evaluates an expression (in the execution context when it is not 0) and returns its value
-    // by value; nothing when the call fails or the expression throws.
+    // by value, a promise's once it settles when `awaitPromise`; nothing when the call fails or
+    // the expression throws.
     std::optional<QJsonValue> Evaluate(const QString& expression, int contextId = 0,
-                                       int timeoutMs = kCallTimeoutMs);
+                                       int timeoutMs = kCallTimeoutMs, bool awaitPromise = false);
 
   private:
     std::unique_ptr<QWebSocket> socket_;

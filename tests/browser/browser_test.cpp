@@ -361,12 +361,17 @@ bool Navigate(BrowserTest& t, int port, const QString& path) {
 
 TEST_F(BrowserTest, PageSourceIsSavedWithImagesFromTheBrowser) {
     const QByteArray cached = PngOf(qRgb(10, 200, 30)), uncached = PngOf(qRgb(200, 10, 30));
+    const QByteArray other = PngOf(qRgb(30, 10, 200));
+    // c.png comes from another origin (localhost rather than 127.0.0.1).
+    const QString otherOrigin = server.Url("/img/c.png").replace("127.0.0.1", "localhost");
     server.Add("/report", {"text/html",
                            "<html><head><title>Report.2004.final</title></head><body><p>Q3</p>"
-                           "<img src='/img/a.png'><img src='/img/b.png'></body></html>",
+                           "<img src='/img/a.png'><img src='/img/b.png'><img src='" +
+                               otherOrigin.toUtf8() + "'></body></html>",
                            {}});
     server.Add("/img/a.png", {"image/png", cached, "Cache-Control: max-age=3600\r\n"});
     server.Add("/img/b.png", {"image/png", uncached, "Cache-Control: no-store\r\n"});
+    server.Add("/img/c.png", {"image/png", other, "Cache-Control: no-cache\r\n"});
     server.Add("/plain", {"text/html", "<title>Plain</title><p>no images</p>", {}});
     server.Add("/hostile", {"text/html",
                             "<title>../../escape.x</title><img src='/img/..%2F.hidden.png'>"
@@ -382,11 +387,14 @@ TEST_F(BrowserTest, PageSourceIsSavedWithImagesFromTheBrowser) {
     const QString report = htmlFolder.filePath("Report/");
     EXPECT_EQ(QString::fromUtf8(ReadAll(report + "Report.2004.final.htm")), html);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), html);
+    // Images the browser's cache keeps, from either origin, are saved; the one sent with
+    // no-store is skipped, though the page still shows it. None is fetched a second time.
     EXPECT_EQ(ReadAll(report + "a.png"), cached);
-    // The browser still holds the image it was told not to store: taken from there, not fetched.
-    EXPECT_EQ(ReadAll(report + "b.png"), uncached);
+    EXPECT_EQ(ReadAll(report + "c.png"), other);
+    EXPECT_FALSE(QFile::exists(report + "b.png"));
     EXPECT_EQ(server.Requests("/img/a.png"), 1);
     EXPECT_EQ(server.Requests("/img/b.png"), 1);
+    EXPECT_EQ(server.Requests("/img/c.png"), 1);
 
     // Twice: the page file and the image are written again.
     WriteAll(report + "Report.2004.final.htm", "old");
