@@ -8,11 +8,12 @@
 #include "platform/message_box.h"
 
 #include <QJsonArray>
-#include <QPainter>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <future>
 #include <vector>
 
 namespace {
@@ -45,14 +46,46 @@ int ScrollTo(browser::CurrentPage& page, int top) {
     return value && value->isDouble() ? value->toInt() : -1;
 }
 
-// A screenshot of the viewport as it shows now, in device pixels.
-QImage Viewport(browser::CurrentPage& page) {
+// A screenshot of the viewport as it shows now, as the browser sends it (a PNG in base64).
+QString Viewport(browser::CurrentPage& page) {
     const auto shot = page.session.Call("Page.captureScreenshot",
                                         {{"format", "png"}, {"optimizeForSpeed", true}}, 10000);
-    if (!shot) return {};
-    QImage image;
-    image.loadFromData(QByteArray::fromBase64(shot->value("data").toString().toLatin1()), "PNG");
-    return image.convertToFormat(QImage::Format_RGB32);
+    return shot ? shot->value("data").toString() : QString();
+}
+
+// The rows of the stitched image that one piece covers, and where they come from in its shot.
+struct Band {
+    int y = 0;        // the first row in the stitched image
+    int rows = 0;     // rows in the stitched image
+    int fromTop = 0;  // the first row taken from the shot; -1: the bottom rows of the top step
+    int placed = 0;   // rows filled from the shot (0 when it could not be read)
+    int placedWidth = 0;
+};
+
+// Decodes a shot and copies its rows into the band, which is black where the shot holds nothing.
+// Bands do not overlap, so shots are decoded on worker threads while the browser takes the next.
+void Place(const QString& base64, Band& band, uchar* bits, qsizetype bytesPerLine, int width,
+           int step) {
+    QImage shot;
+    if (!base64.isEmpty()) {
+        shot.loadFromData(QByteArray::fromBase64(base64.toLatin1()), "PNG");
+        shot = shot.convertToFormat(QImage::Format_RGB32);
+    }
+    int top = 0;
+    if (!shot.isNull()) {
+        band.placedWidth = std::min(width, shot.width());
+        band.placed = std::min(band.rows, shot.height());
+        // At the bottom the last rows of the page are the bottom rows of the viewport's top step.
+        top = band.fromTop >= 0 ? band.fromTop
+                                : std::max(0, std::min(step, shot.height()) - band.placed);
+        band.placed = std::max(0, std::min(band.placed, shot.height() - top));
+    }
+    for (int row = 0; row < band.rows; ++row) {
+        auto* line = reinterpret_cast<QRgb*>(bits + qsizetype(band.y + row) * bytesPerLine);
+        const int filled = row < band.placed ? band.placedWidth : 0;
+        if (filled) std::memcpy(line, shot.constScanLine(top + row), size_t(filled) * 4);
+        std::fill(line + filled, line + width, qRgb(0, 0, 0));
+    }
 }
 
 }  // namespace
@@ -106,35 +139,44 @@ int CaptureWholePage() {
         pages = std::min(pages, heightLimit / deviceStep);
     }
 
-    struct Piece {
-        QImage image;
+    QImage result(deviceWidth, deviceTotal, QImage::Format_RGB32);
+    if (result.isNull()) {
+        ScrollTo(*page, start);
+        return 0;
+    }
+    uchar* bits = result.bits();
+    const qsizetype bytesPerLine = result.bytesPerLine();
+    std::vector<Band> bands;
+    bands.reserve(size_t(pages) + 1);
+    std::vector<std::future<void>> placing;
+    placing.reserve(size_t(pages) + 1);
+    // Each shot goes to a worker at once and the page scrolls on meanwhile; no more than two
+    // shots wait to be decoded. Without a thread a shot is decoded when it is waited for.
+    auto take = [&](int y, int rows, int fromTop) {
+        rows = std::min(rows, deviceTotal - y);
+        if (rows <= 0) return;
+        if (placing.size() >= 2) placing[placing.size() - 2].wait();
+        bands.push_back({y, rows, fromTop, 0, 0});
+        QString shot = Viewport(*page);
+        placing.push_back(std::async(std::launch::async | std::launch::deferred, Place,
+                                     std::move(shot), std::ref(bands.back()), bits, bytesPerLine,
+                                     deviceWidth, deviceStep));
     };
-    std::vector<Piece> pieces;
     int position = 0;
     for (int index = 0; index < pages; ++index) {
-        const QImage shot = Viewport(*page);
-        if (!shot.isNull()) {
-            pieces.push_back({shot.copy(0, 0, std::min(deviceWidth, shot.width()),
-                                        std::min(deviceStep, shot.height()))});
-        }
+        take(index * deviceStep, deviceStep, 0);
         position += step;
         ScrollTo(*page, position);
         pro2.Print("page=%d t_pos=%d \n", index, position);
     }
     const int lastRows = deviceTotal - pages * deviceStep;
     if (lastRows > 0) {
+        // A page cut at the limit goes on from where the full pieces ended.
         ScrollTo(*page, cut ? pages * step : kBottom);
-        const QImage shot = Viewport(*page);
-        const int rows = std::min(lastRows, shot.height());
-        if (!shot.isNull() && rows > 0) {
-            // At the bottom the last rows of the page are the bottom rows of the viewport; a
-            // page cut at the limit goes on from where the full pieces ended.
-            const int top = cut ? 0 : std::min(deviceStep, shot.height()) - rows;
-            pieces.push_back(
-                {shot.copy(0, std::max(0, top), std::min(deviceWidth, shot.width()), rows)});
-        }
+        take(pages * deviceStep, lastRows, cut ? 0 : -1);
     }
     ScrollTo(*page, start);
+    for (std::future<void>& piece : placing) piece.wait();
     if (cut) {
         platform::ShowMessage(
             QString("The page is too long for one image: the capture stops after %1 rows.")
@@ -142,21 +184,15 @@ int CaptureWholePage() {
                 .toStdString(),
             "Quillet");
     }
-    if (pieces.empty()) return 0;
+    if (std::none_of(bands.begin(), bands.end(), [](const Band& band) { return band.placed; })) {
+        return 0;
+    }
 
-    QImage result(deviceWidth, deviceTotal, QImage::Format_RGB32);
-    if (result.isNull()) return 0;
-    result.fill(Qt::black);
     LogFile pro3("pro3.txt");
-    {
-        QPainter painter(&result);
-        int y = 0;
-        for (Piece& piece : pieces) {
-            painter.drawImage(0, y, piece.image);
-            pro3.Print("nX%d  nY%d  bmWidth%d  bmHeight%d  \n", 0, y, piece.image.width(),
-                       piece.image.height());
-            y += piece.image.height();
-            piece.image = QImage();
+    for (const Band& band : bands) {
+        if (band.placed) {
+            pro3.Print("nX%d  nY%d  bmWidth%d  bmHeight%d  \n", 0, band.y, band.placedWidth,
+                       band.placed);
         }
     }
     const naming::CaptureNames names = naming::NextScreenCapture();
