@@ -5,6 +5,7 @@
 #include "capture/pick_dlg.h"
 #include "image/qt/raster_qt.h"
 #include "platform/message_box.h"
+#include "support/pick_fixture.h"
 #include "support/temp_folder.h"
 #include "support/x11_input.h"
 
@@ -111,32 +112,14 @@ QRgb RowColour(int y) {
     return qRgb(y % 256, (y >> 8) % 256, (y * 7) % 256);
 }
 
-CPickDlg* RunningPick() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* pick = qobject_cast<CPickDlg*>(widget); pick && pick->isVisible()) return pick;
-    }
-    return nullptr;
-}
-
-struct BrowserTest : ::testing::Test {
-    void SetUp() override {
-        folder = std::make_unique<CurrentFolder>(home.path());
-        ASSERT_TRUE(App()->InitInstance());
-        platform::SetMessageBoxRecorder([this](const platform::MessageBoxCall& call) {
-            messages.push_back(call.text);
-            return platform::kAnswerOk;
-        });
-        testx11::Pump(200);
-    }
+struct BrowserTest : PickFixture {
     void TearDown() override {
-        platform::SetMessageBoxRecorder(nullptr);
-        App()->ExitInstance(0);
         if (chromium.state() != QProcess::NotRunning) {
             chromium.kill();
             chromium.waitForFinished(5000);
         }
-        folder.reset();
         qunsetenv("QUILLET_CDP_PORT");
+        PickFixture::TearDown();
     }
 
     // Starts Chromium at the top left of the screen on `url`, waits for the page's load event
@@ -185,46 +168,18 @@ struct BrowserTest : ::testing::Test {
         return std::nullopt;
     }
 
+    // A pick released on the page, below the browser's toolbar.
     void Pick(int mode) {
-        QTimer::singleShot(0, [&] {
-            CPickDlg* pick = nullptr;
-            const bool ready = testx11::PumpUntil([&] {
-                pick = RunningPick();
-                return pick && pick->hookSet() && pick->grabbing();
-            });
-            EXPECT_TRUE(ready) << "the balloon did not start its mode";
-            if (ready) {
-                const QPoint point(300, 300);  // on the page, below the browser's toolbar
-                testx11::MoveMouse(point + QPoint(7, 5));
-                testx11::Pump(100);
-                testx11::MoveMouse(point);
-                testx11::Pump(100);
-                testx11::Click(point);
-            }
-            if (!testx11::PumpUntil([] { return RunningPick() == nullptr; }, 30000)) {
-                ADD_FAILURE() << "the pick did not end";
-                if (CPickDlg* left = RunningPick()) left->reject();
-            }
-        });
-        App()->Pick(mode);
-    }
-    QImage Capture(int n) {
-        const QString name = QString("cache/IT-%1.bmp").arg(n);
-        if (!testx11::PumpUntil([&] { return home.Exists(name); })) return {};
-        CRaster image;
-        if (!image.Load(home.File(name).toLocal8Bit().constData(), kTypeBmp)) return {};
-        return MakeBitmap(image);
+        PickFixture::Pick(
+            mode, [](CPickDlg&) { ClickAt(QPoint(300, 300)); }, 30000);
     }
     QStringList Log(const char* name) {
         return QString::fromLatin1(home.Read(name)).split('\n', Qt::SkipEmptyParts);
     }
 
-    TempFolder home;
-    std::unique_ptr<CurrentFolder> folder;
     std::unique_ptr<TempFolder> profile;
     QProcess chromium;
     PageServer server;
-    std::vector<std::string> messages;
 };
 
 // Every row of the stitched image holds the colour of its own y on the page.

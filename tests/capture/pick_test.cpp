@@ -8,6 +8,7 @@
 #include "hook/quillet_hook.h"
 #include "image/qt/raster_qt.h"
 #include "platform/message_box.h"
+#include "support/pick_fixture.h"
 #include "support/temp_folder.h"
 #include "support/x11_input.h"
 #include "tools/inspector/inspector_dlg.h"
@@ -94,68 +95,7 @@ QRect FrameOf(unsigned long window) {
     return {};
 }
 
-CPickDlg* RunningPick() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* pick = qobject_cast<CPickDlg*>(widget); pick && pick->isVisible()) return pick;
-    }
-    return nullptr;
-}
-
-struct PickTest : ::testing::Test {
-    void SetUp() override {
-        folder = std::make_unique<CurrentFolder>(home.path());
-        ASSERT_TRUE(App()->InitInstance());
-        platform::SetMessageBoxRecorder([this](const platform::MessageBoxCall& call) {
-            messages.push_back(call.text);
-            return platform::kAnswerOk;
-        });
-        testx11::Pump(300);
-    }
-    void TearDown() override {
-        platform::SetMessageBoxRecorder(nullptr);
-        App()->ExitInstance(0);
-        folder.reset();
-    }
-
-    // Runs a pick; `user` acts once the balloon holds its grabs (or, in Dropdown mode, has hooked).
-    void Pick(int mode, const std::function<void(CPickDlg&)>& user) {
-        QTimer::singleShot(0, [&] {
-            CPickDlg* pick = nullptr;
-            const bool ready = testx11::PumpUntil([&] {
-                pick = RunningPick();
-                return pick && pick->hookSet() && pick->grabbing();
-            });
-            EXPECT_TRUE(ready) << "the balloon did not start its mode";
-            if (ready) user(*pick);
-            // A pick that a failed step left running ends here rather than at the time limit.
-            if (!testx11::PumpUntil([] { return RunningPick() == nullptr; }, 8000)) {
-                ADD_FAILURE() << "the pick did not end";
-                if (CPickDlg* left = RunningPick()) left->reject();
-            }
-        });
-        App()->Pick(mode);
-    }
-    // A left click at a point, after moving there in two steps.
-    static void ClickAt(QPoint point) {
-        testx11::MoveMouse(point + QPoint(7, 5));
-        testx11::Pump(150);
-        testx11::MoveMouse(point);
-        testx11::Pump(150);
-        testx11::Click(point);
-        testx11::Pump(100);
-    }
-    QImage Capture(int n) {
-        const QString name = QString("cache/IT-%1.bmp").arg(n);
-        if (!testx11::PumpUntil([&] { return home.Exists(name); })) return {};
-        CRaster image;
-        if (!image.Load(home.File(name).toLocal8Bit().constData(), kTypeBmp)) return {};
-        return MakeBitmap(image);
-    }
-
-    TempFolder home;
-    std::unique_ptr<CurrentFolder> folder;
-    std::vector<std::string> messages;
-};
+struct PickTest : PickFixture {};
 
 const QRgb kRed = qRgb(220, 30, 30), kBlue = qRgb(30, 40, 220), kGreen = qRgb(30, 200, 60);
 
