@@ -68,8 +68,8 @@ CLumoDoc* Document() {
     return doc;
 }
 
-// The library call alone, on a fresh copy each time.
-bool Library(CRaster& image, int command) {
+// The library call alone, on a fresh copy each time (rotations: the quarter turns one by one).
+bool Library(CRaster& image, int command, int turns) {
     switch (command) {
         case ids::kCmdMirror:
             return image.Mirror();
@@ -78,7 +78,10 @@ bool Library(CRaster& image, int command) {
         case ids::kCmdGreyscale:
             return image.GrayScale();
         case ids::kCmdRotateRight:
-            return image.RotateRight();
+            for (int i = 0; i < turns; ++i) {
+                if (!image.RotateRight()) return false;
+            }
+            return true;
         default:
             return image.Resample(static_cast<int32_t>(image.GetWidth() / 2),
                                   static_cast<int32_t>(image.GetHeight() / 2), false);
@@ -87,12 +90,13 @@ bool Library(CRaster& image, int command) {
 
 void BM_Library(benchmark::State& state) {
     const int command = static_cast<int>(state.range(0));
+    const int turns = static_cast<int>(state.range(1));
     const CRaster& original = *Document()->image;
     for (auto _ : state) {
         state.PauseTiming();
         CRaster copy(original);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(Library(copy, command));
+        benchmark::DoNotOptimize(Library(copy, command, turns));
     }
 }
 
@@ -108,15 +112,18 @@ void BM_Worker(benchmark::State& state) {
             doc->RunWorker(command, static_cast<int32_t>(original->GetWidth() / 2),
                            static_cast<int32_t>(original->GetHeight() / 2), 0);
         } else {
-            doc->RunWorker(command, command == ids::kCmdLighten ? 20 : 1, 100);
+            doc->RunWorker(command,
+                           command == ids::kCmdLighten ? 20 : static_cast<int32_t>(state.range(1)),
+                           100);
         }
     }
     *doc->image = *original;
     doc->UpdateAllViews(ids::kHintImageChanged);
 }
 
-// The two costs the worker adds to the library's: the undo state's full copy, and the views'
-// refresh (the screen copy of the picture rebuilt).
+// The costs the worker can add to the library's: a full copy of the picture (made only for the
+// operations that change pixels in place, the others keep the picture itself as the undo
+// state), and the views' refresh (the visible part of the screen copy made again).
 void BM_UndoCopy(benchmark::State& state) {
     const CRaster& original = *Document()->image;
     for (auto _ : state) {
@@ -128,6 +135,38 @@ void BM_UndoCopy(benchmark::State& state) {
 void BM_Refresh(benchmark::State& state) {
     CLumoDoc* doc = Document();
     for (auto _ : state) doc->UpdateAllViews(ids::kHintImageChanged);
+}
+
+// What a change costs on the screen: the refresh and the first repaint after it, and a repaint
+// after a scroll onto a part of the picture not converted since the change.
+void BM_ChangeRepaint(benchmark::State& state) {
+    CLumoDoc* doc = Document();
+    doc->zoom = static_cast<float>(state.range(0)) / 8.0f;
+    doc->UpdateAllViews(ids::kHintImageChanged);
+    CLumoView* view = Frame()->docTemplate()->FrameOf(doc)->view();
+    view->ScrollTo(QPoint(view->ScrollSize().width() / 3, view->ScrollSize().height() / 3));
+    for (auto _ : state) {
+        doc->UpdateAllViews(ids::kHintImageChanged);
+        view->viewport()->repaint();
+    }
+    doc->zoom = 1.0f;
+    doc->UpdateAllViews(ids::kHintImageChanged);
+}
+
+void BM_ScrollRepaint(benchmark::State& state) {
+    CLumoDoc* doc = Document();
+    doc->zoom = static_cast<float>(state.range(0)) / 8.0f;
+    CLumoView* view = Frame()->docTemplate()->FrameOf(doc)->view();
+    for (auto _ : state) {
+        state.PauseTiming();
+        view->ScrollTo(QPoint(0, 0));
+        doc->UpdateAllViews(ids::kHintImageChanged);
+        state.ResumeTiming();
+        view->ScrollTo(QPoint(view->ScrollSize().width() / 2, view->ScrollSize().height() / 2));
+        view->viewport()->repaint();
+    }
+    doc->zoom = 1.0f;
+    doc->UpdateAllViews(ids::kHintImageChanged);
 }
 
 void BM_Repaint(benchmark::State& state) {
@@ -142,8 +181,10 @@ void BM_Repaint(benchmark::State& state) {
     doc->UpdateAllViews(ids::kHintImageChanged);
 }
 
-constexpr int kCommands[] = {ids::kCmdMirror, ids::kCmdLighten, ids::kCmdGreyscale,
-                             ids::kCmdRotateRight, ids::kCmdResize};
+// Each command with its quarter turns (rotations only).
+constexpr int kCommands[][2] = {{ids::kCmdMirror, 1},      {ids::kCmdLighten, 1},
+                                {ids::kCmdGreyscale, 1},   {ids::kCmdRotateRight, 1},
+                                {ids::kCmdRotateRight, 3}, {ids::kCmdResize, 1}};
 
 }  // namespace
 
@@ -151,13 +192,13 @@ int main(int argc, char** argv) {
     CQuilletApp app(argc, argv);
     platform::SetMessageBoxRecorder([](const platform::MessageBoxCall&) { return 1; });
     benchmark::Initialize(&argc, argv);
-    for (int command : kCommands) {
+    for (const auto& command : kCommands) {
         benchmark::RegisterBenchmark("Library", BM_Library)
-            ->Arg(command)
+            ->Args({command[0], command[1]})
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
         benchmark::RegisterBenchmark("Worker", BM_Worker)
-            ->Arg(command)
+            ->Args({command[0], command[1]})
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }
@@ -168,6 +209,10 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     // Zoom in eighths: 1/8, 1, 16.
+    for (auto* bench : {benchmark::RegisterBenchmark("ChangeRepaint", BM_ChangeRepaint),
+                        benchmark::RegisterBenchmark("ScrollRepaint", BM_ScrollRepaint)}) {
+        bench->Arg(1)->Arg(8)->Arg(128)->Unit(benchmark::kMillisecond)->UseRealTime();
+    }
     benchmark::RegisterBenchmark("Repaint", BM_Repaint)
         ->Arg(1)
         ->Arg(8)

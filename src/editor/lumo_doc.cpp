@@ -100,7 +100,8 @@ CLumoDoc::CLumoDoc() = default;
 
 CLumoDoc::~CLumoDoc() {
     if (workerThread) {
-        if (image) image->SetEscape(1);
+        abandoned_ = true;
+        if (workImage_) workImage_->SetEscape(1);
         workerThread->join();
         workerThread.reset();
     }
@@ -262,9 +263,11 @@ bool CLumoDoc::DoSave(const std::string& path, bool replace) {
 
 void CLumoDoc::CropTo(int left, int top, int right, int bottom) {
     if (!image || IsBusy()) return;
-    auto state = std::make_unique<CRaster>(*image);
-    if (!image->Crop(left, top, right, bottom)) return;
-    PushUndoState(std::move(state));
+    // The cut goes into a new picture: the picture as it was becomes the undo state uncopied.
+    auto result = std::make_unique<CRaster>(image->GetType());
+    if (!image->Crop(left, top, right, bottom, result.get())) return;
+    PushUndoState(std::move(image));
+    image = std::move(result);
     modified_ = true;
     UpdateAllViews(ids::kHintImageChanged);
 }
@@ -549,16 +552,25 @@ bool CLumoDoc::RunWorker(int command, int32_t arg1, int32_t arg2, int32_t arg3) 
     commandArg3 = arg3;
     workerResult_ = false;
     workerError_.clear();
+    // The operations that build a new picture read the picture through a borrowed view and
+    // never write it; the others get their copy on the worker.
+    workOnCopy_ = ChangesInPlace(command);
+    workImage_ = std::make_unique<CRaster>(image->GetType());
+    if (!workOnCopy_) workImage_->Ghost(image.get());
+    workImage_->SetProgress(0);
+    workImage_->SetEscape(0);
     workerDone_ = false;
     workerThread = std::make_unique<std::thread>(&CLumoDoc::WorkerMain, this);
 
-    // The wait: repaints and timers go on, input waits until the operation is over.
+    // The wait: repaints and timers go on, input waits until the operation is over. The worker
+    // wakes this thread the moment it ends; the slices only pace the repaints and the progress.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool withProgress = ReportsProgress(command);
     QString shown;
     while (!workerDone_.load(std::memory_order_acquire)) {
-        const QString status = withProgress ? QString("Working... %1%").arg(image->GetProgress())
-                                            : QString("Working...");
+        const QString status = withProgress
+                                   ? QString("Working... %1%").arg(workImage_->GetProgress())
+                                   : QString("Working...");
         if (status != shown) ShowStatus(shown = status);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
         std::unique_lock<std::mutex> lock(workerMutex_);
@@ -570,39 +582,72 @@ bool CLumoDoc::RunWorker(int command, int32_t arg1, int32_t arg2, int32_t arg3) 
     QApplication::restoreOverrideCursor();
     ShowStatus("Ready");
 
-    if (workerResult_) {
+    const bool succeeded = workerResult_;
+    if (succeeded) {
+        CommitResult();
         modified_ = true;
     } else {
+        // The picture was never written: it and the undo ring stay as they were.
+        workImage_.reset();
         platform::ShowMessage(workerError_, kCaption);
     }
     UpdateAllViews(ids::kHintImageChanged);
-    return workerResult_;
+    return succeeded;
+}
+
+bool CLumoDoc::ChangesInPlace(int command) const {
+    switch (command) {
+        case ids::kCmdLighten:
+        case ids::kCmdDarken:
+            return true;
+        case ids::kCmdGreyscale:
+            return image->GetBpp() == 8;  // an 8-bit picture keeps its rows, their values mapped
+        case ids::kCmdAnnotate:
+            return image->GetBpp() >= 24;  // a shallower one is raised into a new picture first
+        default:
+            return false;
+    }
+}
+
+void CLumoDoc::CommitResult() {
+    std::unique_ptr<CRaster> result = std::move(workImage_);
+    if (result->GetGhostOf()) {
+        // Nothing needed doing (the depth or the size asked for is the picture's): the state
+        // before counts as a step all the same.
+        result = std::make_unique<CRaster>(*image);
+    }
+    PushUndoState(std::move(image));
+    image = std::move(result);
 }
 
 void CLumoDoc::WorkerMain(CLumoDoc* doc) {
-    if (doc && doc->image) {
-        doc->image->SetEscape(0);
-        if (WorkerProbe()) WorkerProbe()(*doc);
+    CRaster& work = *doc->workImage_;
+    if (doc->workOnCopy_) {
+        work.Copy(*doc->image);
+        work.SetProgress(0);
+        // The copy took the picture's escape: a close asked for meanwhile still stops the work.
+        if (doc->abandoned_) work.SetEscape(1);
+    }
+    if (WorkerProbe()) WorkerProbe()(*doc);
+    if (doc->workOnCopy_ && doc->image->IsValid() && !work.IsValid()) {
+        doc->workerError_ = "Not enough memory to keep the picture as it was.";
+    } else {
         // The state before the operation becomes an undo state only when the operation
         // succeeds, so a refused operation leaves the ring as it was.
-        auto state = doc->image->IsValid() ? std::make_unique<CRaster>(*doc->image) : nullptr;
         doc->workerResult_ = doc->PerformPending();
-        if (doc->workerResult_) {
-            doc->PushUndoState(std::move(state));
-        } else {
-            doc->workerError_ = *doc->image->GetLastError() ? doc->image->GetLastError()
-                                                            : "The operation could not be done "
-                                                              "on this image.";
+        if (!doc->workerResult_) {
+            doc->workerError_ = *work.GetLastError() ? work.GetLastError()
+                                                     : "The operation could not be done "
+                                                       "on this image.";
         }
     }
-    if (!doc) return;
     std::lock_guard<std::mutex> lock(doc->workerMutex_);
     doc->workerDone_.store(true, std::memory_order_release);
     doc->workerEnded_.notify_all();
 }
 
 bool CLumoDoc::PerformPending() {
-    CRaster& picture = *image;
+    CRaster& picture = *workImage_;
     picture.SetLastError("");
     switch (pendingCommand) {
         case ids::kCmdLighten:
@@ -612,12 +657,12 @@ bool CLumoDoc::PerformPending() {
             return picture.Mirror();
         case ids::kCmdRotateRight:
         case ids::kCmdRotateLeft: {
-            // 90, 180 and 270 degrees are one, two and three quarter turns.
+            // 90, 180 and 270 degrees are one, two and three quarter turns; pixels are only
+            // moved, so three turns one way are done as the one turn the other way.
             const int turns = std::clamp(commandArg1, 1, 3);
-            for (int i = 0; i < turns; ++i) {
-                const bool turned = pendingCommand == ids::kCmdRotateRight ? picture.RotateRight()
-                                                                           : picture.RotateLeft();
-                if (!turned) return false;
+            const bool right = (pendingCommand == ids::kCmdRotateRight) == (turns != 3);
+            for (int i = 0; i < (turns == 3 ? 1 : turns); ++i) {
+                if (!(right ? picture.RotateRight() : picture.RotateLeft())) return false;
             }
             return true;
         }
@@ -637,7 +682,7 @@ bool CLumoDoc::PerformPending() {
 }
 
 bool CLumoDoc::ReduceColorDepth() {
-    CRaster& picture = *image;
+    CRaster& picture = *workImage_;
     const uint32_t bits = static_cast<uint32_t>(commandArg1);
     if (!picture.IncreaseBpp(24)) return false;
     if (commandArg2 == 1 && (bits == 4 || bits == 8)) {
@@ -654,7 +699,7 @@ bool CLumoDoc::ReduceColorDepth() {
 // The text (with the date and time when asked) at the picture's bottom-left corner, in the
 // chosen font and colour, on a 24-bit picture.
 bool CLumoDoc::StampAnnotation() {
-    CRaster& picture = *image;
+    CRaster& picture = *workImage_;
     if (picture.GetBpp() < 24 && !picture.IncreaseBpp(24)) return false;
     QString text = annotationText;
     const QDateTime now = QDateTime::currentDateTime();

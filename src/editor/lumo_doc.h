@@ -127,6 +127,10 @@ class CLumoDoc : public QObject, public CCommandTarget {
     void WriteGalleryPage();
 
     static void WorkerMain(CLumoDoc* doc);
+    // Whether the operation changes its picture's own pixels (the others build a new picture).
+    bool ChangesInPlace(int command) const;
+    // Makes the operation's result the picture and the picture before it the undo state.
+    void CommitResult();
     bool PerformPending();
     bool ReduceColorDepth();
     bool StampAnnotation();
@@ -141,4 +145,10 @@ class CLumoDoc : public QObject, public CCommandTarget {
     std::condition_variable workerEnded_;
     bool workerResult_ = false;
     std::string workerError_;
+    // What the worker works on: a borrowed view of the picture for the operations that build
+    // a new picture (the picture itself is never written, so it becomes the undo state as it
+    // is), or a copy of it for those that change pixels in place.
+    std::unique_ptr<CRaster> workImage_;
+    bool workOnCopy_ = false;
+    std::atomic<bool> abandoned_{false};  // the document is closing: the worker stops
 };

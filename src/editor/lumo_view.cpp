@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -29,6 +30,9 @@ void (*g_thumbnailMaker)(CLumoDoc&) = nullptr;
 // The refresh request (user message 0x401): every view of the document is refreshed.
 constexpr QEvent::Type kRefreshEvent =
     static_cast<QEvent::Type>(QEvent::User + ids::kMsgRefreshViews);
+
+// The screen copy is converted in pieces of one row and this many columns.
+constexpr int kBandWidth = 256;
 
 // Scaled size of the picture: trunc(size × zoom).
 int Scaled(uint32_t size, float zoom) {
@@ -99,10 +103,21 @@ void CLumoView::OnUpdate(int hint) {
         ScrollTo(QPoint(KeepRelative(oldPosition.x(), oldSize.width(), scrollSize_.width()),
                         KeepRelative(oldPosition.y(), oldSize.height(), scrollSize_.height())));
     }
+    // What is in sight is converted now, so that a paint while the next operation runs finds
+    // it ready.
+    const qreal ratio = Ratio();
+    std::vector<int> rows;
+    int firstColumn = 0, lastColumn = -1;
+    VisibleSource(QRect(0, 0, static_cast<int>(std::ceil(viewport()->width() * ratio)),
+                        static_cast<int>(std::ceil(viewport()->height() * ratio))),
+                  rows, firstColumn, lastColumn);
+    ConvertPieces(rows, firstColumn, lastColumn);
     viewport()->update();
 }
 
 void CLumoView::RebuildScreenCopy() {
+    converted_.clear();
+    bands_ = 0;
     const CRaster* image = doc_ ? doc_->image.get() : nullptr;
     if (!image || !image->IsValid()) {
         screenCopy_ = QImage();
@@ -110,11 +125,96 @@ void CLumoView::RebuildScreenCopy() {
     }
     const QSize size(static_cast<int>(image->GetWidth()), static_cast<int>(image->GetHeight()));
     if (screenCopy_.size() != size) screenCopy_ = QImage(size, QImage::Format_RGB32);
-    // Only a picture that lets the background through (or is not drawn) needs it first.
-    const bool opaque = image->IsEnabled() && image->GetTransIndex() == -1 &&
-                        !image->AlphaIsValid() && !image->IsAlphaPaletteEnabled();
-    if (!opaque) screenCopy_.fill(palette().color(QPalette::Base));
-    Draw(*image, screenCopy_, 0, 0);
+    if (screenCopy_.isNull()) return;  // no memory for it: the view shows its background
+    bands_ = (size.width() + kBandWidth - 1) / kBandWidth;
+    converted_.assign(static_cast<size_t>(size.height()) * static_cast<size_t>(bands_), 0);
+    // A picture that lets the background through (or is not drawn) is blended over it.
+    opaque_ = image->IsEnabled() && image->GetTransIndex() == -1 && !image->AlphaIsValid() &&
+              !image->IsAlphaPaletteEnabled();
+    background_ = palette().color(QPalette::Base).rgb();
+    std::fill(std::begin(colors_), std::end(colors_), qRgb(0, 0, 0));
+    for (uint32_t i = 0; i < std::min<uint32_t>(image->GetNumColors(), 256); ++i) {
+        const RGBQUAD c = image->GetPaletteColor(i);
+        colors_[i] = qRgb(c.rgbRed, c.rgbGreen, c.rgbBlue);
+    }
+}
+
+void CLumoView::VisibleSource(const QRect& device, std::vector<int>& rows, int& firstColumn,
+                              int& lastColumn) const {
+    rows.clear();
+    firstColumn = 0;
+    lastColumn = -1;
+    if (!doc_ || screenCopy_.isNull() || scrollSize_.isEmpty() || device.isEmpty()) return;
+    const float zoom = doc_->zoom;
+    const QPoint scroll = ScrollPosition();
+    const int firstX = device.left() + scroll.x();
+    const int columns = std::min(device.width(), scrollSize_.width() - firstX);
+    if (columns <= 0) return;
+    // The same arithmetic as the paint's: device pixel p shows picture pixel p / zoom.
+    firstColumn =
+        std::min(static_cast<int>(static_cast<float>(firstX) / zoom), screenCopy_.width() - 1);
+    lastColumn = std::min(static_cast<int>(static_cast<float>(firstX + columns - 1) / zoom),
+                          screenCopy_.width() - 1);
+    for (int row = 0; row < device.height(); ++row) {
+        const int y = device.top() + scroll.y() + row;
+        if (y >= scrollSize_.height()) break;
+        const int sourceY =
+            std::min(static_cast<int>(static_cast<float>(y) / zoom), screenCopy_.height() - 1);
+        if (rows.empty() || rows.back() != sourceY) rows.push_back(sourceY);
+    }
+}
+
+void CLumoView::ConvertPieces(const std::vector<int>& rows, int firstColumn, int lastColumn) {
+    if (!doc_ || doc_->IsBusy() || !doc_->image || converted_.empty() || lastColumn < firstColumn)
+        return;
+    const CRaster& image = *doc_->image;
+    const int width = screenCopy_.width();
+    const int height = screenCopy_.height();
+    const uint32_t bpp = image.GetBpp();
+    const int firstBand = firstColumn / kBandWidth, lastBand = lastColumn / kBandWidth;
+    for (int y : rows) {
+        uint8_t* done = converted_.data() + static_cast<size_t>(y) * static_cast<size_t>(bands_);
+        const uint8_t* in = image.GetBits(static_cast<uint32_t>(height - 1 - y));
+        auto* out = reinterpret_cast<QRgb*>(screenCopy_.scanLine(y));
+        for (int band = firstBand; band <= lastBand;) {
+            if (done[band]) {
+                ++band;
+                continue;
+            }
+            // A run of pieces not converted yet, in one go.
+            int end = band;
+            while (end < lastBand && !done[end + 1]) ++end;
+            const int x0 = band * kBandWidth, x1 = std::min((end + 1) * kBandWidth, width);
+            std::fill(done + band, done + end + 1, uint8_t{1});
+            band = end + 1;
+            if (!opaque_) {
+                std::fill(out + x0, out + x1, background_);
+                const QRect piece(x0, y, x1 - x0, 1);
+                Draw(image, screenCopy_, 0, 0, -1, -1, &piece);
+                continue;
+            }
+            switch (bpp) {
+                case 24: {
+                    const uint8_t* p = in + 3 * static_cast<size_t>(x0);
+                    for (int x = x0; x < x1; ++x, p += 3)
+                        out[x] =
+                            0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+                    break;
+                }
+                case 8:
+                    for (int x = x0; x < x1; ++x) out[x] = colors_[in[x]];
+                    break;
+                case 4:
+                    for (int x = x0; x < x1; ++x)
+                        out[x] = colors_[(in[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F];
+                    break;
+                default:
+                    for (int x = x0; x < x1; ++x)
+                        out[x] = colors_[(in[x >> 3] >> (7 - (x & 7))) & 1];
+                    break;
+            }
+        }
+    }
 }
 
 void CLumoView::UpdateScrollBars() {
@@ -196,20 +296,28 @@ void CLumoView::paintEvent(QPaintEvent* event) {
 }
 
 // Nearest neighbour from the screen copy: device pixel p of the scaled picture shows picture
-// pixel floor(p / zoom). The zoom is a power of two, so the division is exact.
-void CLumoView::PaintPicture(QImage& buffer, const QRect& device) const {
-    if (!doc_ || screenCopy_.isNull() || scrollSize_.isEmpty()) return;
+// pixel floor(p / zoom). The zoom is a power of two, so the division is exact. Pieces of the copy
+// not converted yet are converted first, except while the worker runs: then they show the
+// background until the operation is over.
+void CLumoView::PaintPicture(QImage& buffer, const QRect& device) {
+    if (!doc_ || screenCopy_.isNull() || scrollSize_.isEmpty() || converted_.empty()) return;
+    std::vector<int> rows;
+    int firstColumn = 0, lastColumn = -1;
+    VisibleSource(device, rows, firstColumn, lastColumn);
+    if (rows.empty()) return;
+    ConvertPieces(rows, firstColumn, lastColumn);
+
     const float zoom = doc_->zoom;
     const QPoint scroll = ScrollPosition();
     const int firstX = device.left() + scroll.x();
     const int columns = std::min(device.width(), scrollSize_.width() - firstX);
-    if (columns <= 0) return;
     std::vector<int> source(static_cast<size_t>(columns));
     for (int i = 0; i < columns; ++i) {
         source[static_cast<size_t>(i)] = std::min(
             static_cast<int>(static_cast<float>(firstX + i) / zoom), screenCopy_.width() - 1);
     }
     const bool oneToOne = zoom == 1.0f;
+    const int firstBand = firstColumn / kBandWidth, lastBand = lastColumn / kBandWidth;
     for (int row = 0; row < device.height(); ++row) {
         const int y = device.top() + scroll.y() + row;
         if (y >= scrollSize_.height()) break;
@@ -217,10 +325,19 @@ void CLumoView::PaintPicture(QImage& buffer, const QRect& device) const {
             std::min(static_cast<int>(static_cast<float>(y) / zoom), screenCopy_.height() - 1);
         const auto* in = reinterpret_cast<const QRgb*>(screenCopy_.constScanLine(sourceY));
         auto* out = reinterpret_cast<QRgb*>(buffer.scanLine(row));
-        if (oneToOne) {
-            std::memcpy(out, in + firstX, sizeof(QRgb) * static_cast<size_t>(columns));
+        const uint8_t* done =
+            converted_.data() + static_cast<size_t>(sourceY) * static_cast<size_t>(bands_);
+        if (std::all_of(done + firstBand, done + lastBand + 1, [](uint8_t d) { return d != 0; })) {
+            if (oneToOne) {
+                std::memcpy(out, in + firstX, sizeof(QRgb) * static_cast<size_t>(columns));
+            } else {
+                for (int i = 0; i < columns; ++i) out[i] = in[source[static_cast<size_t>(i)]];
+            }
         } else {
-            for (int i = 0; i < columns; ++i) out[i] = in[source[static_cast<size_t>(i)]];
+            for (int i = 0; i < columns; ++i) {
+                const int x = source[static_cast<size_t>(i)];
+                if (done[x / kBandWidth]) out[i] = in[x];
+            }
         }
     }
 }

@@ -10,9 +10,11 @@ class CLumoDoc;
 class QMdiSubWindow;
 
 // The scrolling view of an image document. It paints the document's image at the document's
-// zoom, one image pixel per device pixel at zoom 1, from a screen-format copy of the picture
-// rebuilt when the document changes; only the part that needs painting is drawn. The left
-// button drags the rectangle that Crop cuts the image to.
+// zoom, one image pixel per device pixel at zoom 1, from a screen-format copy of the picture;
+// only the part that needs painting is drawn. The copy is made again after every change of the
+// document, piece by piece as pieces come into sight (the visible part at once), so a change
+// costs the conversion of what is shown rather than of the whole picture. The left button drags
+// the rectangle that Crop cuts the image to.
 class CLumoView : public QAbstractScrollArea, public CCommandTarget {
     Q_OBJECT
 
@@ -54,16 +56,29 @@ class CLumoView : public QAbstractScrollArea, public CCommandTarget {
 
   private:
     void Crop();
+    // Forgets the screen copy's pieces (the picture changed) and converts what is in sight.
     void RebuildScreenCopy();
+    // Converts the pieces of the given picture rows (top-down) between two columns that are not
+    // converted yet. Never while the document's worker runs: the picture may be changing.
+    void ConvertPieces(const std::vector<int>& rows, int firstColumn, int lastColumn);
+    // The picture rows and columns that the device rectangle of the viewport shows.
+    void VisibleSource(const QRect& device, std::vector<int>& rows, int& firstColumn,
+                       int& lastColumn) const;
     void UpdateScrollBars();
     void FitFrame();
-    void PaintPicture(QImage& buffer, const QRect& deviceRect) const;
+    void PaintPicture(QImage& buffer, const QRect& deviceRect);
     void MakeThumbnailIfPending();
     qreal Ratio() const;
     QMdiSubWindow* Frame() const;
 
     QPointer<CLumoDoc> doc_;
     QImage screenCopy_;  // the picture at zoom 1 over the view's background
+    // Which pieces of the copy hold the picture as it is: one flag per row and column band.
+    std::vector<uint8_t> converted_;
+    int bands_ = 0;
+    bool opaque_ = true;     // drawn without blending (no transparency, no alpha)
+    QRgb colors_[256] = {};  // the palette as screen pixels
+    QRgb background_ = 0;
     QSize scrollSize_;
     int dragLeft_ = 0, dragTop_ = 0, dragRight_ = 0, dragBottom_ = 0;
     bool dragDrawn_ = false;

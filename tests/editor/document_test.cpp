@@ -95,6 +95,83 @@ TEST_F(EditorDocument, OperationsRunOnTheWorkerWhileCommandsWaitAndRotationsTurn
     EXPECT_EQ(doc->undoLevel, 3);
 }
 
+// Most operations read the picture where it is and build a new one, the picture itself
+// becoming the undo state uncopied: it must come back byte for byte, and the result must be the
+// library's own (three quarter turns included, whichever way they are done).
+TEST_F(EditorDocument, EveryOperationKeepsThePictureBeforeItAsItsUndoState) {
+    struct Case {
+        int command;
+        int32_t arg1, arg2, arg3;
+        uint32_t bpp;
+    };
+    const Case cases[] = {
+        {ids::kCmdLighten, 20, 100, 0, 24},      {ids::kCmdDarken, -20, 100, 0, 8},
+        {ids::kCmdMirror, 0, 0, 0, 24},          {ids::kCmdMirror, 0, 0, 0, 4},
+        {ids::kCmdRotateRight, 2, 0, 0, 8},      {ids::kCmdRotateRight, 3, 0, 0, 24},
+        {ids::kCmdRotateLeft, 3, 0, 0, 1},       {ids::kCmdGreyscale, 0, 0, 0, 24},
+        {ids::kCmdGreyscale, 0, 0, 0, 8},        {ids::kCmdColorsReduce, 8, 1, 1, 24},
+        {ids::kCmdColorsReduce, 24, 0, 0, 24},   {ids::kCmdColorsIncrease, 24, 0, 0, 4},
+        {ids::kCmdColorsIncrease, 24, 0, 0, 24}, {ids::kCmdResize, 25, 20, 0, 24},
+        {ids::kCmdResize, 40, 30, 1, 24},        {ids::kCmdAnnotate, 0, 0, 0, 24},
+        {ids::kCmdAnnotate, 0, 0, 0, 8},
+    };
+    CLumoDoc* doc = NewDocument(Gradient(40, 30));
+    doc->annotationText = "Quillet";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.command << " on " << c.bpp << " bits");
+        auto picture = Gradient(40, 30);
+        if (c.bpp < 24) {
+            ASSERT_TRUE(picture->DecreaseBpp(c.bpp, false));
+        }
+        CRaster expected(*picture);
+        switch (c.command) {
+            case ids::kCmdLighten:
+            case ids::kCmdDarken:
+                expected.Light(c.arg1, c.arg2);
+                break;
+            case ids::kCmdMirror:
+                expected.Mirror();
+                break;
+            case ids::kCmdRotateRight:
+            case ids::kCmdRotateLeft:
+                for (int i = 0; i < c.arg1; ++i)
+                    c.command == ids::kCmdRotateRight ? expected.RotateRight()
+                                                      : expected.RotateLeft();
+                break;
+            case ids::kCmdGreyscale:
+                expected.GrayScale();
+                break;
+            case ids::kCmdColorsIncrease:
+                expected.IncreaseBpp(static_cast<uint32_t>(c.arg1));
+                break;
+            case ids::kCmdResize:
+                expected.Resample(c.arg1, c.arg2, c.arg3 != 0);
+                break;
+            default:
+                break;  // reduction and annotation: only the undo state is checked
+        }
+        const std::vector<uint8_t> before = Bytes(*picture);
+        doc->image = std::move(picture);
+        doc->undoImages = {};
+        doc->undoLevel = 0;
+        doc->UpdateAllViews(ids::kHintImageChanged);
+
+        ASSERT_TRUE(doc->RunWorker(c.command, c.arg1, c.arg2, c.arg3));
+        EXPECT_EQ(doc->undoLevel, 1);
+        const std::vector<uint8_t> after = Bytes(*doc->image);
+        if (c.command == ids::kCmdAnnotate) {
+            EXPECT_NE(after, before);  // the text is there
+        } else if (c.command != ids::kCmdColorsReduce) {
+            EXPECT_EQ(after, Bytes(expected));
+        }
+        Command(doc, ids::kCmdEditUndo);
+        EXPECT_EQ(Bytes(*doc->image), before);
+        Command(doc, ids::kCmdEditRedo);
+        EXPECT_EQ(Bytes(*doc->image), after);
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(EditorDocument, ZoomStopsAtSixteenAndAnEighth) {
     CLumoDoc* doc = NewDocument(Gradient(8, 8));
     for (float expected : {2.0f, 4.0f, 8.0f, 16.0f}) {

@@ -7,6 +7,8 @@
 #include <QMdiSubWindow>
 #include <QScrollBar>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 #include <cmath>
 
@@ -111,6 +113,53 @@ TEST_F(EditorView, PaintsTheZoomedPictureOnTheScreen) {
     EXPECT_EQ(QColor(shot.pixel(40, 0)), QColor(10, 0, 90));
     EXPECT_EQ(QColor(shot.pixel(79, 20)), QColor(10, 0, 90));
     EXPECT_NE(QColor(shot.pixel(85, 20)), QColor(10, 0, 90));  // beyond the picture
+}
+
+// The screen copy is made again after a change, piece by piece as pieces come into sight: a
+// part scrolled to for the first time since the change shows the new picture at any zoom, and
+// while an operation runs a part not made yet shows the background, never the picture being
+// worked on.
+TEST_F(EditorView, ShowsTheChangedPictureWhereverItIsScrolledTo) {
+    CLumoDoc* doc = NewDocument(Gradient(3000, 2400));
+    CLumoView* view = ViewOf(doc);
+    // The colour at a device pixel of the viewport, and the colour that the picture (mirrored
+    // or not) has there.
+    auto shown = [&](QPoint device) {
+        return QColor(view->viewport()->grab().toImage().pixel(device));
+    };
+    auto picture = [&](QPoint device, bool mirrored) {
+        const QPoint scaled = view->ScrollPosition() + device;
+        const int x = static_cast<int>(std::floor(scaled.x() / doc->zoom));
+        const int y = static_cast<int>(std::floor(scaled.y() / doc->zoom));
+        return QColor((mirrored ? 2999 - x : x) % 256, y % 256, 77);
+    };
+    ASSERT_TRUE(doc->RunWorker(ids::kCmdMirror));
+    EXPECT_EQ(shown(QPoint(10, 10)), picture(QPoint(10, 10), true));
+    view->ScrollTo(QPoint(1000, 900));
+    EXPECT_EQ(shown(QPoint(5, 5)), picture(QPoint(5, 5), true));
+    for (int i = 0; i < 3; ++i) Command(doc, ids::kCmdZoomOut);
+    EXPECT_EQ(shown(QPoint(100, 50)), picture(QPoint(100, 50), true));
+    for (int i = 0; i < 4; ++i) Command(doc, ids::kCmdZoomIn);
+    view->ScrollTo(QPoint(3000, 2000));
+    EXPECT_EQ(shown(QPoint(7, 3)), picture(QPoint(7, 3), true));
+
+    Command(doc, ids::kCmdZoomOut);
+    view->ScrollTo(QPoint(0, 0));
+    EXPECT_EQ(shown(QPoint(10, 10)), picture(QPoint(10, 10), true));
+    CLumoDoc::SetWorkerProbe([](CLumoDoc&) { QThread::msleep(300); });
+    QColor near, far;
+    QTimer::singleShot(100, [&] {
+        near = shown(QPoint(10, 10));
+        view->ScrollTo(QPoint(1000, 900));
+        far = shown(QPoint(5, 5));
+    });
+    ASSERT_TRUE(doc->RunWorker(ids::kCmdMirror));
+    CLumoDoc::SetWorkerProbe(nullptr);
+    view->ScrollTo(QPoint(0, 0));
+    EXPECT_EQ(near, picture(QPoint(10, 10), true));  // the picture as it was before
+    EXPECT_EQ(far, view->palette().color(QPalette::Base));
+    view->ScrollTo(QPoint(1000, 900));
+    EXPECT_EQ(shown(QPoint(5, 5)), picture(QPoint(5, 5), false));
 }
 
 int g_thumbnailsMade = 0;
