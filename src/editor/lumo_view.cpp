@@ -129,6 +129,7 @@ void CLumoView::RebuildScreenCopy() {
     bands_ = (size.width() + kBandWidth - 1) / kBandWidth;
     converted_.assign(static_cast<size_t>(size.height()) * static_cast<size_t>(bands_), 0);
     // A picture that lets the background through (or is not drawn) is blended over it.
+    copiedBpp_ = image->GetBpp();
     opaque_ = image->IsEnabled() && image->GetTransIndex() == -1 && !image->AlphaIsValid() &&
               !image->IsAlphaPaletteEnabled();
     background_ = palette().color(QPalette::Base).rgb();
@@ -171,6 +172,10 @@ void CLumoView::ConvertPieces(const std::vector<int>& rows, int firstColumn, int
     const int width = screenCopy_.width();
     const int height = screenCopy_.height();
     const uint32_t bpp = image.GetBpp();
+    // A picture swapped in without a refresh yet is left to that refresh.
+    if (static_cast<int>(image.GetWidth()) != width ||
+        static_cast<int>(image.GetHeight()) != height || bpp != copiedBpp_)
+        return;
     const int firstBand = firstColumn / kBandWidth, lastBand = lastColumn / kBandWidth;
     for (int y : rows) {
         uint8_t* done = converted_.data() + static_cast<size_t>(y) * static_cast<size_t>(bands_);

@@ -76,8 +76,9 @@ class CLumoView : public QAbstractScrollArea, public CCommandTarget {
     // Which pieces of the copy hold the picture as it is: one flag per row and column band.
     std::vector<uint8_t> converted_;
     int bands_ = 0;
-    bool opaque_ = true;     // drawn without blending (no transparency, no alpha)
-    QRgb colors_[256] = {};  // the palette as screen pixels
+    uint32_t copiedBpp_ = 0;  // the depth of the picture the pieces are made from
+    bool opaque_ = true;      // drawn without blending (no transparency, no alpha)
+    QRgb colors_[256] = {};   // the palette as screen pixels
     QRgb background_ = 0;
     QSize scrollSize_;
     int dragLeft_ = 0, dragTop_ = 0, dragRight_ = 0, dragBottom_ = 0;
