@@ -1,5 +1,6 @@
 #include "image/png_idat.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -12,12 +13,6 @@
 namespace pngidat {
 
 namespace {
-
-// Raw bytes per strip: big enough that the sync flush and the primed window cost next to
-// nothing, small enough that two cores share a screenshot evenly.
-constexpr size_t kStripBytes = 256 * 1024;
-constexpr size_t kWindow = 32768;
-constexpr size_t kOutputStep = 64 * 1024;
 
 enum Filter : uint8_t { kNone = 0, kSub = 1, kUp = 2, kAverage = 3, kPaeth = 4 };
 
@@ -53,48 +48,6 @@ void Paeth(const uint8_t* row, const uint8_t* up, size_t n, unsigned bpp, uint8_
     }
 }
 
-// One strip's deflate stream: raw deflate, so that the strips join into one zlib stream.
-class StripDeflater {
-  public:
-    StripDeflater(int level, bool filtered) {
-        ok = deflateInit2(&stream, level, Z_DEFLATED, -15, 8,
-                          filtered ? Z_FILTERED : Z_DEFAULT_STRATEGY) == Z_OK;
-    }
-    ~StripDeflater() {
-        if (ok) deflateEnd(&stream);
-    }
-    StripDeflater(const StripDeflater&) = delete;
-    StripDeflater& operator=(const StripDeflater&) = delete;
-
-    bool Prime(const uint8_t* window, size_t size) {
-        return ok && deflateSetDictionary(&stream, window, static_cast<uInt>(size)) == Z_OK;
-    }
-
-    // Compresses `size` bytes into `out`; `flush` as zlib takes it.
-    bool Add(const uint8_t* data, size_t size, int flush, std::vector<uint8_t>& out) {
-        if (!ok) return false;
-        stream.next_in = const_cast<Bytef*>(data);
-        stream.avail_in = static_cast<uInt>(size);
-        for (;;) {
-            if (out.size() == used) out.resize(used + kOutputStep);
-            stream.next_out = out.data() + used;
-            stream.avail_out = static_cast<uInt>(out.size() - used);
-            const int status = deflate(&stream, flush);
-            used = out.size() - stream.avail_out;
-            if (status == Z_STREAM_END) break;
-            if (status != Z_OK && status != Z_BUF_ERROR) return ok = false;
-            if (stream.avail_out != 0 && stream.avail_in == 0) break;  // all taken, all flushed
-        }
-        if (flush != Z_NO_FLUSH) out.resize(used);
-        return true;
-    }
-
-  private:
-    z_stream stream{};
-    size_t used = 0;
-    bool ok = false;
-};
-
 // Filters rows [first, end) of the image into `out` (filter byte + bytes each), reading the
 // row above `first` for the filters that look up.
 void FilterRows(const Layout& layout, const RowSource& source, uint32_t first, uint32_t end,
@@ -112,6 +65,51 @@ void FilterRows(const Layout& layout, const RowSource& source, uint32_t first, u
     }
 }
 
+// Each strip is deflated whole by libdeflate, which writes a complete stream: its last block is
+// marked final and its end is padded to a byte. A strip that more strips follow is made to go on
+// into the next one: its final mark is cleared and an empty stored block (what zlib writes on a
+// sync flush) brings it to a byte boundary. zlib's inflate walks the strip block by block to find
+// the last block's header and the stream's last bit, and so checks the strip too.
+bool ContinueStream(std::vector<uint8_t>& piece, size_t size) {
+    z_stream stream{};
+    if (inflateInit2(&stream, -15) != Z_OK) return false;
+    uint8_t scratch[1 << 15];
+    stream.next_in = piece.data();
+    stream.avail_in = static_cast<uInt>(size);
+    uint64_t blockStart = 0, end = 0;  // bit positions
+    bool done = false;
+    for (;;) {
+        stream.next_out = scratch;
+        stream.avail_out = sizeof scratch;
+        if (inflate(&stream, Z_BLOCK) != Z_OK) break;
+        if (!(stream.data_type & 128)) continue;  // not at a block's end yet
+        // Just after an end-of-block code: the bits of the last byte taken that are left over
+        // tell the bit position. The final block's end is where the stream ends.
+        const uint64_t position = uint64_t{stream.total_in} * 8 - (stream.data_type & 7);
+        if (stream.data_type & 64) {
+            end = position;
+            done = true;
+            break;
+        }
+        blockStart = position;
+    }
+    inflateEnd(&stream);
+    if (!done || (end + 7) / 8 != size) return false;
+    uint8_t& header = piece[blockStart / 8];
+    const uint8_t finalBit = uint8_t(1u << (blockStart % 8));
+    if (!(header & finalBit)) return false;
+    header &= uint8_t(~finalBit);
+    size_t bytes = (end + 7) / 8;
+    const unsigned used = end % 8;  // bits of the last byte taken
+    if (used) piece[bytes - 1] &= uint8_t((1u << used) - 1);
+    // The stored block's three header bits (all zero) go into the last byte's free bits when
+    // they fit, else into a byte of their own; then the byte boundary, LEN 0 and NLEN.
+    piece.resize(bytes);
+    if (used == 0 || used > 5) piece.push_back(0);
+    piece.insert(piece.end(), {0x00, 0x00, 0xff, 0xff});
+    return true;
+}
+
 struct StripResult {
     uLong adler = 1;
     size_t length = 0;  // uncompressed bytes
@@ -119,32 +117,23 @@ struct StripResult {
 };
 
 StripResult CompressStrip(const Layout& layout, const RowSource& source, uint32_t first,
-                          uint32_t end, bool last, std::vector<uint8_t>& piece) {
+                          uint32_t end, bool last, libdeflate_compressor* compressor,
+                          std::vector<uint8_t>& piece) {
     StripResult result;
     const size_t line = layout.rowBytes + 1;
-    std::vector<uint8_t> previous(layout.rowBytes), current(layout.rowBytes), filtered(line);
-    StripDeflater deflater(layout.level, layout.adaptive);
-    if (first > 0) {
-        // The decoder's window at this point holds the rows above: give the deflater the same.
-        const uint32_t rows =
-            static_cast<uint32_t>(std::min<size_t>(first, (kWindow + line - 1) / line));
-        std::vector<uint8_t> window(line * rows);
-        FilterRows(layout, source, first - rows, first, previous, current, window.data());
-        const size_t size = std::min(window.size(), kWindow);
-        if (!deflater.Prime(window.data() + window.size() - size, size)) return result;
-    }
-    std::fill(previous.begin(), previous.end(), 0);
-    if (first > 0) source(first - 1, previous.data());
-    for (uint32_t y = first; y < end; ++y) {
-        source(y, current.data());
-        FilterRow(current.data(), previous.data(), layout.rowBytes, layout.pixelBytes,
-                  layout.adaptive, filtered.data());
-        previous.swap(current);
-        result.adler = adler32(result.adler, filtered.data(), static_cast<uInt>(line));
-        const int flush = y + 1 < end ? Z_NO_FLUSH : last ? Z_FINISH : Z_SYNC_FLUSH;
-        if (!deflater.Add(filtered.data(), line, flush, piece)) return result;
-    }
-    result.length = line * (end - first);
+    std::vector<uint8_t> previous(layout.rowBytes), current(layout.rowBytes);
+    std::vector<uint8_t> filtered(line * (end - first));
+    FilterRows(layout, source, first, end, previous, current, filtered.data());
+    result.adler = libdeflate_adler32(1, filtered.data(), filtered.size());
+    piece.resize(libdeflate_deflate_compress_bound(compressor, filtered.size()) + 6);
+    const size_t size = libdeflate_deflate_compress(compressor, filtered.data(), filtered.size(),
+                                                    piece.data(), piece.size());
+    if (size == 0) return result;
+    if (last)
+        piece.resize(size);
+    else if (!ContinueStream(piece, size))
+        return result;
+    result.length = filtered.size();
     result.ok = true;
     return result;
 }
@@ -189,7 +178,7 @@ bool Compress(const Layout& layout, const RowSource& source,
               std::vector<std::vector<uint8_t>>& pieces) {
     const size_t line = layout.rowBytes + 1;
     const uint32_t stripRows =
-        static_cast<uint32_t>(std::max<size_t>(1, (kStripBytes + line - 1) / line));
+        static_cast<uint32_t>(std::max<size_t>(1, (layout.stripBytes + line - 1) / line));
     const uint32_t strips = std::max<uint32_t>(1, (layout.height + stripRows - 1) / stripRows);
     pieces.assign(strips, {});
     std::vector<StripResult> results(strips);
@@ -197,11 +186,15 @@ bool Compress(const Layout& layout, const RowSource& source,
     // hold up a core that has finished its share; the output never depends on who took what.
     std::atomic<uint32_t> next{0};
     rasterops::ParallelRows(strips, uint64_t{stripRows} * line, [&](uint32_t, uint32_t) {
+        libdeflate_compressor* compressor = libdeflate_alloc_compressor(layout.level);
+        if (!compressor) return;  // its strips stay failed
         for (uint32_t s; (s = next.fetch_add(1)) < strips;) {
             const uint32_t first = s * stripRows;
             const uint32_t end = std::min(layout.height, first + stripRows);
-            results[s] = CompressStrip(layout, source, first, end, s + 1 == strips, pieces[s]);
+            results[s] =
+                CompressStrip(layout, source, first, end, s + 1 == strips, compressor, pieces[s]);
         }
+        libdeflate_free_compressor(compressor);
     });
     uLong adler = 1;
     for (const StripResult& r : results) {

@@ -1,9 +1,8 @@
 #pragma once
 
 // The compressed image data of a PNG file, made on every core: rows filtered as libpng filters
-// them, strips of rows deflated in parallel, each strip but the last ending on a sync flush and
-// primed with the window of the rows before it, and the strips' Adler-32 values combined into
-// one zlib stream.
+// them, strips of rows deflated in parallel by libdeflate, each strip but the last joined to the
+// next as a sync flush joins them, and the strips' Adler-32 values combined into one zlib stream.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +20,11 @@ struct Layout {
     size_t rowBytes = 0;      // bytes of one row without its filter byte
     unsigned pixelBytes = 1;  // distance to the byte of the pixel on the left (at least 1)
     bool adaptive = false;    // choose a filter per row; false: no filtering
-    int level = 6;            // zlib compression level
+    int level = 6;            // libdeflate compression level
+    // Raw bytes per strip: big enough that the sync flush and the strip's cold start (no matches
+    // into the rows before it) cost next to nothing, small enough that two cores share a
+    // screenshot evenly.
+    size_t stripBytes = 256 * 1024;
 };
 
 // The zlib stream of the filtered rows, cut into pieces (one per strip) whose concatenation is

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "image/memory_stream.h"
+#include "image/png_idat.h"
 #include "image/raster_ops_internal.h"
 #include "test_images.h"
 
@@ -131,6 +132,40 @@ TEST(PngCodec, SameFileWhateverTheThreads) {
     const std::vector<uint8_t> shared = Encoded(image, kTypePng);
     rasterops::SetParallelism(0, 1 << 18);  // the default
     EXPECT_EQ(alone, shared);
+}
+
+// Every strip's deflate stream is made to run on into the next one at whatever bit it ended on:
+// rows of many widths, a strip each, must inflate to exactly the filtered rows.
+TEST(PngCodec, StripsJoinAtEveryBitIntoOneStream) {
+    std::mt19937 random(11);
+    for (size_t rowBytes = 3; rowBytes < 120; rowBytes += 7) {
+        const uint32_t height = 40;
+        std::vector<uint8_t> pixels(rowBytes * height);
+        for (uint8_t& byte : pixels) byte = uint8_t(random() % 5 ? random() % 4 : random());
+        pngidat::Layout layout;
+        layout.height = height;
+        layout.rowBytes = rowBytes;
+        layout.pixelBytes = 3;
+        layout.adaptive = true;
+        layout.stripBytes = 1;
+        std::vector<std::vector<uint8_t>> pieces;
+        ASSERT_TRUE(pngidat::Compress(
+            layout,
+            [&](uint32_t y, uint8_t* out) { std::memcpy(out, &pixels[y * rowBytes], rowBytes); },
+            pieces));
+        ASSERT_EQ(pieces.size(), height);
+        std::vector<uint8_t> stream, expected((rowBytes + 1) * height), zero(rowBytes);
+        for (const auto& piece : pieces) stream.insert(stream.end(), piece.begin(), piece.end());
+        for (uint32_t y = 0; y < height; ++y)
+            pngidat::FilterRow(&pixels[y * rowBytes], y ? &pixels[(y - 1) * rowBytes] : zero.data(),
+                               rowBytes, 3, true, &expected[y * (rowBytes + 1)]);
+        std::vector<uint8_t> inflated(expected.size() + 1);
+        uLongf size = static_cast<uLongf>(inflated.size());
+        ASSERT_EQ(uncompress(inflated.data(), &size, stream.data(), stream.size()), Z_OK)
+            << rowBytes;
+        inflated.resize(size);
+        EXPECT_EQ(inflated, expected) << rowBytes;
+    }
 }
 
 TEST(JpegCodec, ColourAndGreyImages) {
