@@ -6,6 +6,7 @@
 #include <vector>
 
 #if defined(__x86_64__)
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -192,8 +193,13 @@ __attribute__((target("ssse3"))) void TriplesSsse3(const Turner& t, uint32_t r0,
         for (uint32_t r = r0; r < r1; ++r) t.Triple(r, c0);
 }
 
+// Asked of the processor on first use: the compiler's own feature test would bring in a start-up
+// routine that queries every feature in every process, and each query is slow under a hypervisor.
 bool HasSsse3() {
-    static const bool has = __builtin_cpu_supports("ssse3");
+    static const bool has = [] {
+        unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+        return __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (ecx & bit_SSSE3);
+    }();
     return has && VectorCodeEnabled();
 }
 

@@ -75,6 +75,8 @@ TEST(Desktop, InstalledTreeStartsInItsOwnFolder) {
     QStringList expected = {bin + "quillet",
                             bin + "quillet-tool",
                             prefix + "/" QUILLET_INSTALL_LIBDIR "/libQuilletHook.so",
+                            prefix + "/" QUILLET_INSTALL_LIBDIR "/quillet/quillet-tool-tiff.so",
+                            prefix + "/" QUILLET_INSTALL_LIBDIR "/quillet/quillet-tool-capture.so",
                             prefix + "/" QUILLET_INSTALL_MANDIR "/man1/quillet-tool.1",
                             data + "applications/quillet.desktop",
                             data + "icons/hicolor/scalable/apps/quillet.svg"};

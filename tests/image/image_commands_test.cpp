@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "test_images.h"
@@ -120,8 +121,19 @@ TEST_F(ImageCommands, EveryFormatOfTheLibrary) {
     EXPECT_EQ(save.output, "Save WMF not supported\n");
 }
 
-// Plain conversions must start fast: the tool loads no Qt library.
-TEST_F(ImageCommands, ToolLinksNoQt) {
+// The grab comes from the tool's module: a part of the screen, at its size.
+TEST_F(ImageCommands, CaptureThroughItsModule) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    const Outcome outcome = Tool("capture rect 3 2 40 30 " + Path("c.png"));
+    ASSERT_EQ(outcome.status, 0) << outcome.output;
+    CRaster back(Path("c.png").c_str(), kTypePng);
+    EXPECT_EQ(back.GetWidth(), 40u);
+    EXPECT_EQ(back.GetHeight(), 30u);
+}
+
+// Plain conversions must start fast: the tool loads no Qt, X11 or libtiff (those come in
+// modules, on demand).
+TEST_F(ImageCommands, ToolLinksOnlyWhatConversionsNeed) {
     std::FILE* pipe = popen(("ldd " + std::string(QUILLET_TOOL)).c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string libraries;
@@ -130,7 +142,8 @@ TEST_F(ImageCommands, ToolLinksNoQt) {
         libraries.append(chunk, got);
     pclose(pipe);
     EXPECT_NE(libraries.find("libpng"), std::string::npos);
-    EXPECT_EQ(libraries.find("libQt"), std::string::npos) << libraries;
+    for (const char* name : {"libQt", "libX11", "libtiff"})
+        EXPECT_EQ(libraries.find(name), std::string::npos) << libraries;
 }
 
 #endif  // QUILLET_TOOL
