@@ -67,12 +67,14 @@ void GrabWindow(const std::string& imagePath, unsigned long window, int /*number
         platform::FixedWait(10);
     }
     platform::FixedWait(kRepaintWaitMs);
-    const QImage bitmap = platform::GrabScreenArea(QRect(left, top, right - left, bottom - top));
+    QImage bitmap = platform::GrabScreenArea(QRect(left, top, right - left, bottom - top));
     for (unsigned long topLevel : band) platform::SetAboveState(topLevel, false);
     if (bitmap.isNull()) {
         platform::ShowMessage("Screen to Compat Blt Failed\n", "Quillet");
         return;
     }
+    // A window reaching where no monitor shows keeps black there, as the desktop does.
+    platform::BlackenOutsideMonitors(bitmap, QPoint(left, top));
     HandCaptureToPreview(bitmap, imagePath);
 }
 

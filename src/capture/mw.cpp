@@ -36,7 +36,41 @@ QRect CoveringRect(const QRect& device, qreal ratio) {
     const int bottom = static_cast<int>(std::ceil((device.bottom() + 1) / ratio));
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
 }
+
+// Qt keeps a screen's top-left corner in device pixels and scales the rest from there.
+QPoint LogicalOrigin(const QScreen* screen, const QRect& device) {
+    return screen ? screen->geometry().topLeft() : device.topLeft();
+}
+
+qreal RatioOf(const QScreen* screen) {
+    return screen ? screen->devicePixelRatio() : 1.0;
+}
 }  // namespace
+
+// The overlay's window on a monitor other than the primary: it shows that monitor's part of the
+// frozen desktop and hands its input to the coordinator, where the one drag is kept.
+class COverlayPart : public QWidget {
+  public:
+    COverlayPart(CMW& owner, const QRect& device)
+        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint),
+          owner_(owner),
+          device_(device) {
+        setObjectName("CMW part");
+        setAttribute(Qt::WA_NoSystemBackground);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override { owner_.PaintMonitor(*this, device_); }
+    void mousePressEvent(QMouseEvent* event) override { owner_.mousePressEvent(event); }
+    void mouseMoveEvent(QMouseEvent* event) override { owner_.mouseMoveEvent(event); }
+    void mouseReleaseEvent(QMouseEvent* event) override { owner_.mouseReleaseEvent(event); }
+    void keyPressEvent(QKeyEvent* event) override { owner_.keyPressEvent(event); }
+
+  private:
+    CMW& owner_;
+    QRect device_;
+};
 
 CMW::CMW(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint),
@@ -129,8 +163,36 @@ void CMW::ShowOverlay() {
     CQuilletApp* app = App();
     dragging_ = 0;
     overlayActive_ = true;
-    // The overlay works in device pixels: it covers the screen's pixels whatever the scale.
-    setGeometry(CoveringRect(platform::ScreenRect(), OverlayRatio()));
+    // One window per monitor, the primary's first (this one), each covering its monitor's device
+    // pixels at that monitor's scale.
+    monitors_.clear();
+    parts_.clear();
+    QScreen* primary = QGuiApplication::primaryScreen();
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const Monitor monitor{screen, platform::ScreenDeviceRect(screen)};
+        if (screen == primary) {
+            monitors_.insert(monitors_.begin(), monitor);
+        } else {
+            monitors_.push_back(monitor);
+        }
+    }
+    if (monitors_.empty()) monitors_.push_back({nullptr, platform::ScreenRect()});
+    const auto place = [](QWidget& window, const Monitor& monitor) {
+        if (monitor.screen) window.setScreen(monitor.screen);
+        const QPoint origin = LogicalOrigin(monitor.screen, monitor.device);
+        window.setGeometry(CoveringRect(monitor.device.translated(-monitor.device.topLeft()),
+                                        RatioOf(monitor.screen))
+                               .translated(origin));
+    };
+    place(*this, monitors_.front());
+    for (std::size_t i = 1; i < monitors_.size(); ++i) {
+        auto part = std::make_unique<COverlayPart>(*this, monitors_[i].device);
+        place(*part, monitors_[i]);
+        part->setCursor(app->crossCursor);
+        part->show();
+        part->raise();
+        parts_.push_back(std::move(part));
+    }
     show();
     previousCursor_ = cursor();
     setCursor(app->crossCursor);
@@ -162,7 +224,7 @@ void CMW::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && captureKind == kKindRectangle && overlayActive_) {
         selection = Selection{};
         // The point arrives as 16-bit coordinates.
-        const QPoint point = DevicePoint(event->position());
+        const QPoint point = DevicePoint(event->globalPosition());
         anchor_ = QPoint(int16_t(point.x()), int16_t(point.y()));
         selection.left = anchor_.x();
         selection.top = anchor_.y();
@@ -173,7 +235,7 @@ void CMW::mouseMoveEvent(QMouseEvent* event) {
     if (captureKind != kKindRectangle || !overlayActive_ || !(event->buttons() & Qt::LeftButton)) {
         return;
     }
-    const QPoint current = DevicePoint(event->position());
+    const QPoint current = DevicePoint(event->globalPosition());
     if (dragging_ == 1) UpdateSelection(current);
     dragging_ = 1;
     lastPoint_ = current;
@@ -190,7 +252,7 @@ void CMW::UpdateSelection(QPoint current) {
     } else if (cx < ax && cy > ay) {
         selection = {cx, ay, ax, cy};
     }
-    repaint();
+    RepaintOverlay();
     const QString text =
         QString::asprintf("X=%d Y=%d W=%d H=%d", cx, cy, selection.width(), selection.height());
     if (App()->expertMode) readout_->SetText(text);
@@ -208,7 +270,7 @@ void CMW::mouseReleaseEvent(QMouseEvent* event) {
         FinishRectangle();
     } else {
         selection = Selection{};
-        repaint();
+        RepaintOverlay();
     }
 }
 
@@ -232,7 +294,7 @@ void CMW::FinishRectangle() {
     selection = {selection.left + 1, selection.top + 1, selection.right - 1, selection.bottom - 1};
     overlayActive_ = false;
     grabbing_ = true;
-    repaint();  // the frozen picture without the band
+    RepaintOverlay();  // the frozen picture without the band
 
     const QRect area(selection.left, selection.top, selection.width(), selection.height());
     HandCaptureToPreview(app->frozenScreen.copy(area), app->currentImagePath);
@@ -255,38 +317,71 @@ void CMW::CancelRectangle() {
     emit rectangleEnded();
 }
 
-qreal CMW::OverlayRatio() const {
-    const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
-    return shown ? shown->devicePixelRatio() : 1.0;
+std::vector<QWidget*> CMW::overlayParts() const {
+    std::vector<QWidget*> parts;
+    for (const auto& part : parts_) {
+        if (part->isVisible()) parts.push_back(part.get());
+    }
+    return parts;
 }
 
-// Qt hands the pointer over rounded to logical pixels, which loses device pixels when the scale is
-// not 1. The pointer itself, when it still lies on that logical pixel, gives the exact one.
-QPoint CMW::DevicePoint(const QPointF& logical) const {
-    const qreal ratio = devicePixelRatio();
-    const QPoint estimate(qRound(logical.x() * ratio), qRound(logical.y() * ratio));
+// The other monitors' windows go with this one. They are kept until the next overlay: a hide may
+// come from inside one of their own handlers.
+void CMW::hideEvent(QHideEvent* event) {
+    for (const auto& part : parts_) part->hide();
+    QWidget::hideEvent(event);
+}
+
+void CMW::RepaintOverlay() {
+    repaint();
+    for (const auto& part : parts_) {
+        if (part->isVisible()) part->repaint();
+    }
+}
+
+// Qt gives a point of the desktop in logical pixels, each monitor at its own scale and rounded to
+// whole logical pixels there, which loses device pixels where the scale is not 1. The pointer
+// itself, when it still lies on that logical pixel, gives the exact one.
+QPoint CMW::DevicePoint(const QPointF& global) const {
+    if (monitors_.empty()) return global.toPoint();
+    const QPoint logical(qRound(global.x()), qRound(global.y()));
+    const Monitor* on = &monitors_.front();
+    for (const Monitor& monitor : monitors_) {
+        if (monitor.screen && monitor.screen->geometry().contains(logical)) on = &monitor;
+    }
+    const qreal ratio = RatioOf(on->screen);
+    const QPointF fromOrigin = global - LogicalOrigin(on->screen, on->device);
+    const QPoint estimate = on->device.topLeft() +
+                            QPoint(qRound(fromOrigin.x() * ratio), qRound(fromOrigin.y() * ratio));
     if (ratio == 1.0) return estimate;
-    const QPoint origin(qRound(x() * ratio), qRound(y() * ratio));
-    const QPoint pointer = platform::PointerPosition() - origin;
-    if (qRound(pointer.x() / ratio) == qRound(logical.x()) &&
-        qRound(pointer.y() / ratio) == qRound(logical.y())) {
-        return pointer;
+    const QPoint pointer = platform::PointerPosition();
+    for (const Monitor& monitor : monitors_) {
+        if (!monitor.device.contains(pointer)) continue;
+        const qreal scale = RatioOf(monitor.screen);
+        const QPointF back = LogicalOrigin(monitor.screen, monitor.device) +
+                             QPointF(pointer - monitor.device.topLeft()) / scale;
+        if (qRound(back.x()) == logical.x() && qRound(back.y()) == logical.y()) return pointer;
     }
     return estimate;
 }
 
 void CMW::paintEvent(QPaintEvent*) {
     if (captureKind != kKindRectangle) return;  // the coordinator draws nothing of its own
-    QPainter painter(this);
-    // Painted in device pixels: the frozen screen 1:1, the band on whole pixels.
-    const qreal ratio = devicePixelRatio();
+    PaintMonitor(*this, monitors_.empty() ? platform::ScreenRect() : monitors_.front().device);
+}
+
+void CMW::PaintMonitor(QWidget& window, const QRect& device) {
+    QPainter painter(&window);
+    // Painted in device pixels: the frozen desktop 1:1, the band on whole pixels.
+    const qreal ratio = window.devicePixelRatio();
     painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
     const QImage& frozen = App()->frozenScreen;
-    const QRect all(QPoint(0, 0), size() * ratio + QSize(1, 1));
-    painter.fillRect(all, Qt::black);
-    painter.drawImage(QPoint(0, 0), frozen);
+    painter.fillRect(QRect(QPoint(0, 0), window.size() * ratio + QSize(1, 1)), Qt::black);
+    const QRect shown = device.intersected(frozen.rect());
+    if (!shown.isEmpty()) painter.drawImage(shown.topLeft() - device.topLeft(), frozen, shown);
     if (!overlayActive_ || selection.width() == 0) return;
-    // The band: a one-pixel frame in a red diagonal cross-hatch.
+    // The band, in device pixels of the desktop: a one-pixel frame in a red diagonal cross-hatch.
+    painter.translate(-device.topLeft());
     const QBrush hatch(QColor(255, 0, 0), Qt::DiagCrossPattern);
     const QRect band(selection.left, selection.top, selection.width(), selection.height());
     painter.fillRect(QRect(band.left(), band.top(), band.width(), 1), hatch);

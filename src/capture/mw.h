@@ -7,13 +7,20 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <QRect>
+
 #include <memory>
+#include <vector>
 
 class CCoordinateReadout;
+class COverlayPart;
+class QScreen;
 
 // The hidden coordinator window: the target of every capture command from the tray menu and
 // the floating panel, the receiver of the tray icon's notifications, and, during a rectangle
-// capture, the overlay that shows the frozen screen under the rubber band.
+// capture, the overlay that shows the frozen screen under the rubber band. The overlay has one
+// window per monitor, each at its monitor's scale: this one on the primary monitor, the others
+// handing their input here. The drag is kept in device pixels of the desktop.
 class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     Q_OBJECT
 
@@ -46,6 +53,8 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     int captureKind = kKindNone;
     Selection selection;
     CCoordinateReadout* readout() const { return readout_.get(); }
+    // The overlay's windows on the other monitors while it is up.
+    std::vector<QWidget*> overlayParts() const;
 
   signals:
     // Every command this window receives, before it is handled.
@@ -54,6 +63,7 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     void rectangleEnded();
 
   protected:
+    void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -61,6 +71,13 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    friend class COverlayPart;
+    // A monitor the overlay covers: its screen and its rectangle in device pixels.
+    struct Monitor {
+        QScreen* screen = nullptr;
+        QRect device;
+    };
+
     void OnStart();
     void OnExit();
     void ShowOverlay();
@@ -69,9 +86,15 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     void CancelRectangle();
     // Shows the panel and brings the capture preview back out beside it.
     void RestoreInterface();
-    // The scale of the screen the overlay is on, and a logical point of it in device pixels.
-    qreal OverlayRatio() const;
-    QPoint DevicePoint(const QPointF& logical) const;
+    // Paints a monitor's part of the overlay: its frozen pixels 1:1 and the band across it.
+    void PaintMonitor(QWidget& window, const QRect& device);
+    void RepaintOverlay();
+    // A point of the desktop as Qt gives it (logical, each monitor at its own scale) in device
+    // pixels.
+    QPoint DevicePoint(const QPointF& global) const;
+
+    std::vector<Monitor> monitors_;
+    std::vector<std::unique_ptr<COverlayPart>> parts_;
 
     std::unique_ptr<CCoordinateReadout> readout_;
     QCursor previousCursor_;

@@ -4,6 +4,7 @@
 #include "platform/x11_grab.h"
 
 #include <QPainter>
+#include <QScreen>
 #include <QRegion>
 
 #include <X11/Xlib.h>
@@ -30,18 +31,10 @@ int IgnoreErrors(Display*, XErrorEvent*) {
 
 }  // namespace
 
-// Asked of the server each time: the desktop grows and shrinks with its monitors.
 QRect ScreenRect() {
-    Display* display = GrabDisplay();
-    if (!display) return {};
-    Window root = 0;
-    int x = 0, y = 0;
-    unsigned int width = 0, height = 0, border = 0, depth = 0;
-    if (!XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &width, &height, &border,
-                      &depth)) {
-        return {};
-    }
-    return {0, 0, static_cast<int>(width), static_cast<int>(height)};
+    int width = 0, height = 0;
+    if (!RootSize(GrabDisplay(), width, height)) return {};
+    return {0, 0, width, height};
 }
 
 QImage GrabScreenArea(const QRect& rect) {
@@ -77,12 +70,24 @@ std::vector<QRect> MonitorRects() {
     return rects;
 }
 
-void BlackenOutsideMonitors(QImage& desktop) {
+QRect ScreenDeviceRect(const QScreen* screen) {
+    if (!screen) return {};
+    // Qt keeps each screen's top-left corner in device pixels and divides only its size.
+    const QPoint origin = screen->geometry().topLeft();
+    for (const QRect& monitor : MonitorRects()) {
+        if (monitor.topLeft() == origin) return monitor;
+    }
+    const qreal ratio = screen->devicePixelRatio();
+    return {origin, QSize(qRound(screen->geometry().width() * ratio),
+                          qRound(screen->geometry().height() * ratio))};
+}
+
+void BlackenOutsideMonitors(QImage& picture, QPoint origin) {
     QRegion shown;
-    for (const QRect& monitor : MonitorRects()) shown += monitor;
-    const QRegion hidden = QRegion(desktop.rect()) - shown;
+    for (const QRect& monitor : MonitorRects()) shown += monitor.translated(-origin);
+    const QRegion hidden = QRegion(picture.rect()) - shown;
     if (hidden.isEmpty()) return;
-    QPainter painter(&desktop);
+    QPainter painter(&picture);
     for (const QRect& part : hidden) painter.fillRect(part, Qt::black);
 }
 

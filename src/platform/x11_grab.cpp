@@ -86,11 +86,19 @@ int IgnoreErrors(Display*, XErrorEvent*) {
 
 }  // namespace
 
+// Asked of the server each time: the connection's screen record keeps the size it had when the
+// connection opened, while the desktop grows and shrinks with its monitors.
 bool RootSize(Display* display, int& width, int& height) {
     if (!display) return false;
-    const int screen = DefaultScreen(display);
-    width = DisplayWidth(display, screen);
-    height = DisplayHeight(display, screen);
+    Window root = 0;
+    int x = 0, y = 0;
+    unsigned int w = 0, h = 0, border = 0, depth = 0;
+    if (!XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &w, &h, &border,
+                      &depth)) {
+        return false;
+    }
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
     return true;
 }
 

@@ -13,7 +13,7 @@ namespace platform {
 // Receives row `y` (0 at the top) of a grab as 0xFFRRGGBB pixels, `width` of them.
 using GrabRowSink = std::function<void(int y, const uint32_t* row)>;
 
-// The size of the default screen, false without a display.
+// The current size of the root window, false without a display.
 bool RootSize(Display* display, int& width, int& height);
 
 // Reads the area of the root window (already clipped to the screen) and hands each row to

@@ -1,5 +1,6 @@
 // The panel and the desktop capture on several monitors (ctest runs these on Xorg's dummy driver
 // with two monitors side by side, and stacked; on one monitor they are skipped).
+#include "capture/coordinate_readout.h"
 #include "capture/mw.h"
 #include "ids.h"
 #include "panel/control_panel.h"
@@ -16,11 +17,27 @@ struct Monitors : RunningApp {
         if (QGuiApplication::screens().size() < 2) GTEST_SKIP() << "one monitor";
         RunningApp::SetUp();
     }
-    // The primary monitor in device pixels, as the X server has it.
-    static QRect PrimaryDevice() {
-        const QScreen* primary = QGuiApplication::primaryScreen();
-        const qreal ratio = primary->devicePixelRatio();
-        return QRect(primary->geometry().topLeft() * ratio, primary->geometry().size() * ratio);
+    // A monitor in device pixels, as the X server has it (Qt keeps the top-left corner).
+    static QRect Device(const QScreen* monitor) {
+        const qreal ratio = monitor->devicePixelRatio();
+        return QRect(monitor->geometry().topLeft(), monitor->geometry().size() * ratio);
+    }
+    static QRect PrimaryDevice() { return Device(QGuiApplication::primaryScreen()); }
+    static QScreen* Other() {
+        for (QScreen* monitor : QGuiApplication::screens())
+            if (monitor != QGuiApplication::primaryScreen()) return monitor;
+        return nullptr;
+    }
+};
+
+// A window filling a monitor with a pattern, so that any shift of a pixel shows.
+struct Patterned : PictureWindow {
+    explicit Patterned(QScreen* monitor)
+        : PictureWindow(TestPattern(monitor->geometry().width(), monitor->geometry().height()),
+                        monitor->geometry().topLeft()) {
+        setScreen(monitor);
+        setGeometry(monitor->geometry());
+        show();
     }
 };
 
@@ -61,13 +78,77 @@ TEST_F(Monitors, TheDesktopCaptureCoversEveryMonitorWithBlackWhereNoneShows) {
     }
 }
 
+// Every monitor shows its own frozen pixels 1:1; drags on the other monitor and across the two
+// capture exactly the device pixels inside the band, and the readout counts in them too.
+TEST_F(Monitors, RectanglesOnTheOtherMonitorAndAcrossCaptureThePixelsUnderThem) {
+    QScreen* other = Other();
+    ASSERT_NE(other, nullptr);
+    const QRect primary = PrimaryDevice(), second = Device(other);
+    Patterned onPrimary(QGuiApplication::primaryScreen()), onOther(other);
+    App()->expertMode = 1;
+    CMW& coordinator = *App()->coordinator();
+
+    // Odd offsets: at scale 2 they lie inside a logical pixel.
+    QPoint acrossFrom, acrossTo;
+    if (second.left() > primary.right()) {
+        acrossFrom = QPoint(primary.right() - 150, 301);
+        acrossTo = QPoint(second.left() + 151, 499);
+    } else {
+        acrossFrom = QPoint(301, primary.bottom() - 150);
+        acrossTo = QPoint(499, second.top() + 151);
+    }
+    const struct {
+        QPoint from, to;
+        const char* file;
+    } drags[] = {
+        {second.topLeft() + QPoint(101, 99), second.topLeft() + QPoint(303, 251), "cache/IT-0.bmp"},
+        {acrossFrom, acrossTo, "cache/IT-1.bmp"},
+    };
+    for (const auto& drag : drags) {
+        SCOPED_TRACE(drag.file);
+        App()->panel()->hide();
+        testx11::MoveMouse(second.center());
+        testx11::Pump(400);
+        const QImage before = testx11::GrabScreen();
+
+        coordinator.onCommand(ids::kCmdRectangle);
+        ASSERT_TRUE(testx11::PumpUntil(
+            [&] { return coordinator.isVisible() && coordinator.overlayParts().size() == 1; }));
+        testx11::Pump(300);
+        const QRect belowReadout = primary.adjusted(0, 200, 0, 0);
+        EXPECT_EQ(testx11::GrabScreen(belowReadout), before.copy(belowReadout));
+        EXPECT_EQ(testx11::GrabScreen(second), before.copy(second));
+
+        testx11::MoveMouse(drag.from);
+        testx11::Pump(50);
+        testx11::ButtonDown(1);
+        testx11::Pump(50);
+        testx11::MoveMouse((drag.from + drag.to) / 2);
+        testx11::Pump(50);
+        testx11::MoveMouse(drag.to);
+        ASSERT_TRUE(testx11::PumpUntil([&] {
+            return coordinator.readout()->text().startsWith(
+                QString("X=%1 Y=%2 ").arg(drag.to.x()).arg(drag.to.y()));
+        })) << coordinator.readout()->text().toStdString();
+        const QSize size(drag.to.x() - drag.from.x(), drag.to.y() - drag.from.y());
+        EXPECT_EQ(coordinator.readout()->text(), QString("X=%1 Y=%2 W=%3 H=%4")
+                                                     .arg(drag.to.x())
+                                                     .arg(drag.to.y())
+                                                     .arg(size.width())
+                                                     .arg(size.height()));
+        testx11::ButtonUp(1);
+        ASSERT_TRUE(WaitForFile(drag.file));
+        EXPECT_EQ(LoadCapture(drag.file),
+                  before.copy(QRect(drag.from + QPoint(1, 1), size - QSize(2, 2))));
+        EXPECT_TRUE(testx11::PumpUntil([&] { return coordinator.overlayParts().empty(); }));
+    }
+}
+
 TEST_F(Monitors, UnpluggingAMonitorBringsThePanelBackToThePrimaryCorner) {
     CControlPanel& panel = *App()->panel();
     ASSERT_TRUE(testx11::PumpUntil([&] { return panel.isVisible(); }));
     const QPoint corner = panel.pos();
-    QScreen* other = nullptr;
-    for (QScreen* monitor : QGuiApplication::screens())
-        if (monitor != QGuiApplication::primaryScreen()) other = monitor;
+    QScreen* other = Other();
     ASSERT_NE(other, nullptr);
     const QString output = other->name();
     panel.move(other->geometry().topLeft() + QPoint(100, 100));
