@@ -9,7 +9,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/Xrandr.h>
 
 #include <cstring>
 
@@ -51,20 +50,9 @@ QImage GrabScreenArea(const QRect& rect) {
 }
 
 std::vector<QRect> MonitorRects() {
-    Display* display = GrabDisplay();
     std::vector<QRect> rects;
-    if (!display) return rects;
-    int event = 0, error = 0;
-    if (XRRQueryExtension(display, &event, &error)) {
-        int count = 0;
-        if (XRRMonitorInfo* monitors =
-                XRRGetMonitors(display, DefaultRootWindow(display), True, &count)) {
-            for (int i = 0; i < count; ++i) {
-                rects.emplace_back(monitors[i].x, monitors[i].y, monitors[i].width,
-                                   monitors[i].height);
-            }
-            XRRFreeMonitors(monitors);
-        }
+    for (const MonitorArea& area : MonitorAreas(GrabDisplay())) {
+        rects.emplace_back(area.x, area.y, area.width, area.height);
     }
     if (rects.empty()) rects.push_back(ScreenRect());
     return rects;

@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrandr.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -100,6 +101,21 @@ bool RootSize(Display* display, int& width, int& height) {
     width = static_cast<int>(w);
     height = static_cast<int>(h);
     return true;
+}
+
+std::vector<MonitorArea> MonitorAreas(Display* display) {
+    std::vector<MonitorArea> areas;
+    int event = 0, error = 0;
+    if (!display || !XRRQueryExtension(display, &event, &error)) return areas;
+    int count = 0;
+    if (XRRMonitorInfo* monitors =
+            XRRGetMonitors(display, DefaultRootWindow(display), True, &count)) {
+        for (int i = 0; i < count; ++i) {
+            areas.push_back({monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height});
+        }
+        XRRFreeMonitors(monitors);
+    }
+    return areas;
 }
 
 bool ReadRootArea(Display* display, int x, int y, int width, int height, const GrabRowSink& sink) {

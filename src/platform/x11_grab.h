@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 using Display = struct _XDisplay;
 
@@ -15,6 +16,14 @@ using GrabRowSink = std::function<void(int y, const uint32_t* row)>;
 
 // The current size of the root window, false without a display.
 bool RootSize(Display* display, int& width, int& height);
+
+// A monitor's area of the root window.
+struct MonitorArea {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The monitors as RandR tells them; empty when it tells none.
+std::vector<MonitorArea> MonitorAreas(Display* display);
 
 // Reads the area of the root window (already clipped to the screen) and hands each row to
 // `sink`, top to bottom; shared memory when the server offers it. False when nothing was read.

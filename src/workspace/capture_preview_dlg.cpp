@@ -182,7 +182,7 @@ void CCapturePreviewDlg::BringToTop() {
 void CCapturePreviewDlg::PlaceBesidePanel() {
     if (App()->previewHidden) return;
     const QRect panel = App()->panelRect;
-    setGeometry(panel.left() - WindowWidth(), panel.top(), WindowWidth(), WindowHeight() - 2);
+    setGeometry(QRect(slide_.OutPosition(panel), QSize(WindowWidth(), WindowHeight() - 2)));
     show();
 }
 
@@ -191,8 +191,8 @@ void CCapturePreviewDlg::RepositionSatellites() {
     const QRect preview = App()->previewRect;
     if (captureList_->IsOut()) {
         CSlideAnimation& list = captureList_->slide();
-        captureList_->setGeometry(preview.left() - list.width(), preview.top(), list.width(),
-                                  list.height() - 2);
+        captureList_->setGeometry(
+            QRect(list.OutPosition(preview), QSize(list.width(), list.height() - 2)));
         captureList_->show();
     }
     CSlideAnimation& drop = dropList_->slide();
@@ -200,8 +200,8 @@ void CCapturePreviewDlg::RepositionSatellites() {
         dropList_->setGeometry(preview.left(), preview.top(), drop.width(), drop.height() - 2);
         dropList_->hide();
     } else {
-        dropList_->setGeometry(preview.left(), preview.top() - drop.height() - 12, drop.width(),
-                               drop.height() - 2);
+        dropList_->setGeometry(
+            QRect(drop.OutPosition(preview, 12), QSize(drop.width(), drop.height() - 2)));
         dropList_->show();
     }
 }

@@ -1,5 +1,7 @@
 #include "workspace/slide_animation.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimerEvent>
 #include <QWidget>
 
@@ -28,14 +30,33 @@ void CSlideAnimation::Stop() {
     hiddenFlag_ = 1;
 }
 
-QPoint CSlideAnimation::Position(const QRect& reference, int offset) const {
-    const bool out = hiddenFlag_ == 0;
+QPoint CSlideAnimation::Position(const QRect& reference, int travel) const {
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QRect bounds = primary ? primary->availableGeometry() : QRect();
+    // Along the reference's edge the window is kept inside the bounds where it fits.
+    const auto fit = [](int position, int low, int high) {
+        return high >= low ? std::clamp(position, low, high) : low;
+    };
     if (direction_ == Direction::Left) {
-        return out ? QPoint(reference.left() - offset, reference.top())
-                   : QPoint(reference.left() - width_ + offset, reference.top());
+        const bool right = !bounds.isEmpty() && reference.left() - width_ < bounds.left() &&
+                           reference.right() + width_ <= bounds.right();
+        const int x = right ? reference.right() + 1 - width_ + travel : reference.left() - travel;
+        const int y = bounds.isEmpty()
+                          ? reference.top()
+                          : fit(reference.top(), bounds.top(), bounds.bottom() + 1 - height_);
+        return {x, y};
     }
-    return out ? QPoint(reference.left(), reference.top() - offset)
-               : QPoint(reference.left(), reference.top() + offset - height_);
+    const bool down = !bounds.isEmpty() && reference.top() - height_ < bounds.top() &&
+                      reference.bottom() + height_ <= bounds.bottom();
+    const int y = down ? reference.bottom() + 1 - height_ + travel : reference.top() - travel;
+    const int x = bounds.isEmpty()
+                      ? reference.left()
+                      : fit(reference.left(), bounds.left(), bounds.right() + 1 - width_);
+    return {x, y};
+}
+
+QPoint CSlideAnimation::OutPosition(const QRect& reference, int gap) const {
+    return Position(reference, Extent() + gap);
 }
 
 void CSlideAnimation::Step() {
@@ -46,7 +67,9 @@ void CSlideAnimation::Step() {
     const int step = std::max(1, extent / 10);
     const bool slidingIn = hiddenFlag_ != 0;
     if (step * k_ <= extent) {
-        window_.setGeometry(QRect(Position(reference, step * k_), QSize(width_, height_ - 2)));
+        // Out: `step * k` pixels from under the reference; in: that much closer to it.
+        const int travel = slidingIn ? extent - step * k_ : step * k_;
+        window_.setGeometry(QRect(Position(reference, travel), QSize(width_, height_ - 2)));
         if (!slidingIn && !window_.isVisible()) window_.show();
         ++k_;
         Arm();

@@ -8,7 +8,9 @@
 class QWidget;
 
 // The slide of the capture preview and its two lists: ten steps on timer 1 every 10 ms, out of or
-// back under a reference window (the panel for the preview, the preview for the lists).
+// back under a reference window (the panel for the preview, the preview for the lists). The slide
+// stays within the primary monitor's available area: a window with no room on its side of the
+// reference slides out on the other side, and is moved along the reference's edge to fit.
 class CSlideAnimation : public QObject {
   public:
     enum class Direction {
@@ -29,6 +31,8 @@ class CSlideAnimation : public QObject {
     void Stop();
     // One tick of the timer.
     void Step();
+    // Where the window lies when wholly out, `gap` pixels further from the reference.
+    QPoint OutPosition(const QRect& reference, int gap = 0) const;
 
     bool IsOut() const { return hiddenFlag_ == 0; }
     bool IsRunning() const { return timerId_ != 0; }
@@ -41,7 +45,8 @@ class CSlideAnimation : public QObject {
 
   private:
     int Extent() const { return direction_ == Direction::Left ? width_ : height_; }
-    QPoint Position(const QRect& reference, int offset) const;
+    // `travel` pixels out from under the reference.
+    QPoint Position(const QRect& reference, int travel) const;
     void Arm();
     void Disarm();
 

@@ -5,6 +5,9 @@
 #include "ids.h"
 #include "panel/control_panel.h"
 #include "running_app.h"
+#include "workspace/capture_list_dlg.h"
+#include "workspace/capture_preview_dlg.h"
+#include "workspace/drop_list_dlg.h"
 
 #include <QGuiApplication>
 #include <QProcess>
@@ -53,28 +56,77 @@ TEST_F(Monitors, ThePanelLiesWhollyOnThePrimaryMonitor) {
     EXPECT_GT(onScreen.right(), primary.right() - 64) << "at the primary's right edge";
 }
 
-TEST_F(Monitors, TheDesktopCaptureCoversEveryMonitorWithBlackWhereNoneShows) {
-    CControlPanel& panel = *App()->panel();
-    ASSERT_TRUE(testx11::PumpUntil([&] { return panel.isVisible(); }));
-    const QImage screen = testx11::GrabScreen();
-    App()->coordinator()->onCommand(ids::kCmdScreen);
-    ASSERT_TRUE(WaitForFile("cache/IT-0.bmp"));
-    const QImage capture = LoadCapture("cache/IT-0.bmp");
+// Each monitor's part equals the screen; what no monitor shows is black, though the root window
+// is painted blue there. `skipPrimary`: the panel was shown on the primary during the capture.
+void ExpectDesktop(const QImage& capture, const QImage& screen, bool skipPrimary) {
     ASSERT_EQ(capture.size(), screen.size());
     QRegion shown;
     for (const QScreen* monitor : QGuiApplication::screens()) {
-        const qreal ratio = monitor->devicePixelRatio();
-        const QRect device(monitor->geometry().topLeft() * ratio,
-                           monitor->geometry().size() * ratio);
+        const QRect device = Monitors::Device(monitor);
         shown += device;
-        if (monitor == QGuiApplication::primaryScreen()) continue;  // the panel was shown there
+        if (skipPrimary && monitor == QGuiApplication::primaryScreen()) continue;
         EXPECT_EQ(capture.copy(device), screen.copy(device)) << monitor->name().toStdString();
     }
     for (const QRect& hidden : QRegion(capture.rect()) - shown) {
+        EXPECT_EQ(screen.pixel(hidden.center()), qRgb(0, 0, 255)) << "the root's colour";
         const QImage part = capture.copy(hidden);
         for (int y = 0; y < part.height(); y += 5)
             for (int x = 0; x < part.width(); x += 5)
                 ASSERT_EQ(part.pixel(x, y), qRgb(0, 0, 0)) << "at " << x << "," << y;
+    }
+}
+
+// The program's Desktop and quillet-tool's desktop capture alike.
+TEST_F(Monitors, TheDesktopCaptureCoversEveryMonitorWithBlackWhereNoneShows) {
+    ASSERT_EQ(QProcess::execute("xsetroot", {"-solid", "#0000ff"}), 0);
+    CControlPanel& panel = *App()->panel();
+    ASSERT_TRUE(testx11::PumpUntil([&] { return panel.isVisible(); }));
+    testx11::Pump(200);
+    QImage screen = testx11::GrabScreen();
+    App()->coordinator()->onCommand(ids::kCmdScreen);
+    ASSERT_TRUE(WaitForFile("cache/IT-0.bmp"));
+    ExpectDesktop(LoadCapture("cache/IT-0.bmp"), screen, true);
+#ifdef QUILLET_TOOL
+    ASSERT_TRUE(testx11::PumpUntil([&] { return panel.preview()->isVisible(); }));
+    testx11::Pump(800);
+    screen = testx11::GrabScreen();
+    ASSERT_EQ(QProcess::execute(QUILLET_TOOL, {"capture", "desktop", home.File("tool.bmp")}), 0);
+    ExpectDesktop(LoadCapture("tool.bmp"), screen, false);
+#endif
+}
+
+// With the panel in the primary's top-left corner the preview and both lists have no room on
+// their usual sides: they slide out on the others, on the primary monitor and clear of each other
+// (a window manager would only push them back onto the screen, over the panel).
+TEST_F(Monitors, TheSatellitesSlideWithinThePrimaryMonitor) {
+    CControlPanel& panel = *App()->panel();
+    ASSERT_TRUE(testx11::PumpUntil([&] { return panel.isVisible(); }));
+    panel.move(QGuiApplication::primaryScreen()->availableGeometry().topLeft());
+    ASSERT_TRUE(testx11::PumpUntil([&] { return panel.frameGeometry().topLeft() == panel.pos(); }));
+    CCapturePreviewDlg& preview = *panel.preview();
+    panel.ShowPreviewOut();
+    ASSERT_TRUE(testx11::PumpUntil([&] { return preview.isVisible(); }));
+    testx11::Pump(300);
+    preview.ToggleCaptureList();
+    preview.ToggleDropList();
+    const std::vector<QWidget*> satellites = {&preview, preview.captureList(), preview.dropList()};
+    ASSERT_TRUE(testx11::PumpUntil([&] {
+        for (QWidget* window : satellites)
+            if (!window->isVisible()) return false;
+        return true;
+    }));
+    testx11::Pump(400);
+    const QRect primary = PrimaryDevice();
+    std::vector<QRect> taken = {testx11::WindowScreenRect(panel.winId())};
+    for (QWidget* window : satellites) {
+        const QRect onScreen = testx11::WindowScreenRect(window->winId());
+        const std::string where = window->objectName().toStdString() + " at " +
+                                  std::to_string(onScreen.x()) + "," + std::to_string(onScreen.y());
+        EXPECT_TRUE(primary.contains(onScreen)) << where;
+        // A slide's last step may stop a few pixels short, under its neighbour's edge.
+        for (const QRect& other : taken)
+            EXPECT_FALSE(onScreen.intersects(other.adjusted(20, 20, -20, -20))) << where;
+        taken.push_back(onScreen);
     }
 }
 
