@@ -1,7 +1,9 @@
 // The panel and the desktop capture on several monitors (ctest runs these on Xorg's dummy driver
 // with two monitors side by side, and stacked; on one monitor they are skipped).
 #include "capture/coordinate_readout.h"
+#include "capture/grab.h"
 #include "capture/mw.h"
+#include "capture/naming.h"
 #include "ids.h"
 #include "panel/control_panel.h"
 #include "running_app.h"
@@ -12,6 +14,8 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
+
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -86,13 +90,47 @@ TEST_F(Monitors, TheDesktopCaptureCoversEveryMonitorWithBlackWhereNoneShows) {
     App()->coordinator()->onCommand(ids::kCmdScreen);
     ASSERT_TRUE(WaitForFile("cache/IT-0.bmp"));
     ExpectDesktop(LoadCapture("cache/IT-0.bmp"), screen, true);
-#ifdef QUILLET_TOOL
     ASSERT_TRUE(testx11::PumpUntil([&] { return panel.preview()->isVisible(); }));
     testx11::Pump(800);
     screen = testx11::GrabScreen();
-    ASSERT_EQ(QProcess::execute(QUILLET_TOOL, {"capture", "desktop", home.File("tool.bmp")}), 0);
+    ASSERT_EQ(QProcess::execute(QUILLET_TOOL_BINARY, {"capture", "desktop", home.File("tool.bmp")}),
+              0);
     ExpectDesktop(LoadCapture("tool.bmp"), screen, false);
-#endif
+}
+
+// A picked window reaching where no monitor shows is captured black there, the rest as shown.
+TEST_F(Monitors, AWindowReachingWhereNoMonitorShowsIsBlackThere) {
+    QRegion shown;
+    for (const QScreen* monitor : QGuiApplication::screens()) shown += Device(monitor);
+    const QRegion hidden = QRegion(testx11::GrabScreen().rect()) - shown;
+    ASSERT_FALSE(hidden.isEmpty());
+    // Half on the monitor above the hidden area's top-left corner, half below it.
+    const QRect corner = *hidden.begin();
+    const QRect area(corner.left() + 100, corner.top() - 100, 200, 200);
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = 0xff0000;
+    const Window window = XCreateWindow(display, DefaultRootWindow(display), area.x(), area.y(),
+                                        200, 200, 0, CopyFromParent, InputOutput, CopyFromParent,
+                                        CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapRaised(display, window);
+    XSync(display, False);
+    testx11::Pump(300);
+    const QImage screen = testx11::GrabScreen(area);
+    ASSERT_EQ(screen.pixel(100, 150), qRgb(255, 0, 0)) << "the frame buffer holds the window";
+
+    GrabWindow(naming::NextScreenCapture().image, window, 0, false);
+    ASSERT_TRUE(WaitForFile("cache/IT-0.bmp"));
+    const QImage capture = LoadCapture("cache/IT-0.bmp");
+    XDestroyWindow(display, window);
+    XCloseDisplay(display);
+    ASSERT_EQ(capture.size(), area.size());
+    EXPECT_EQ(capture.copy(0, 0, 200, 100), screen.copy(0, 0, 200, 100));
+    QImage black(200, 100, capture.format());
+    black.fill(Qt::black);
+    EXPECT_EQ(capture.copy(0, 100, 200, 100), black);
 }
 
 // With the panel in the primary's top-left corner the preview and both lists have no room on
