@@ -15,6 +15,7 @@
 #include "panel/control_panel.h"
 #include "panel/tray_icon.h"
 #include "platform/fixed_path.h"
+#include "platform/global_keys.h"
 #include "platform/message_box.h"
 #include "platform/path_separator.h"
 #include "platform/replacing_file.h"
@@ -75,6 +76,7 @@ bool CQuilletApp::InitInstance() {
     coordinator_ = std::make_unique<CMW>();
     panel_ = std::make_unique<CControlPanel>(coordinator_.get());
     if (!InstallTrayIcon()) return false;
+    GrabCaptureKeys();
 
     coordinator_->raise();
     coordinator_->onCommand(ids::kCmdStart);
@@ -261,4 +263,23 @@ void CQuilletApp::ShowProperties() {
 void CQuilletApp::ShowAboutBox() {
     CAboutDlg about(mainFrame_.get());
     about.exec();
+}
+
+void CQuilletApp::GrabCaptureKeys() {
+    constexpr unsigned long kPrintKey = 0xff61;  // XK_Print
+    using Keys = platform::GlobalKeys;
+    auto command = [this](int id) { return [this, id] { coordinator_->onCommand(id); }; };
+    captureKeys_ = std::make_unique<Keys>();
+    const std::vector<std::string> refused = captureKeys_->Grab({
+        {"Print", kPrintKey, Keys::kNone, command(ids::kCmdScreen)},
+        {"Shift+Print", kPrintKey, Keys::kShift, command(ids::kCmdRectangle)},
+        {"Alt+Print", kPrintKey, Keys::kAlt, command(ids::kCmdWindowClient)},
+    });
+    if (refused.empty()) return;
+    std::string names;
+    for (const std::string& name : refused) names += (names.empty() ? "" : ", ") + name;
+    platform::ShowMessage("Another program already uses " + names +
+                              ", so Quillet goes on without " +
+                              (refused.size() == 1 ? "that key." : "those keys."),
+                          kTitle, platform::MessageIcon::Information);
 }

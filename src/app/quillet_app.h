@@ -21,6 +21,9 @@ class CTrayIcon;
 namespace remote {
 class CCommandServer;
 }
+namespace platform {
+class GlobalKeys;
+}
 
 // The one application object: start-up and shut-down, the folders of the session, the settings
 // record, the run's flags and counters, and the windows that live as long as the program.
@@ -122,10 +125,14 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     void ApplyDialogColours();
     bool CreateMainFrame();
     bool InstallTrayIcon();
+    // Print, Shift+Print and Alt+Print capture while the program runs; keys held by another
+    // program are named once and left to it.
+    void GrabCaptureKeys();
 
     std::unique_ptr<QLockFile> instanceMarker_;
     std::unique_ptr<CMainFrame> mainFrame_;
     std::unique_ptr<CMW> coordinator_;
+    std::unique_ptr<platform::GlobalKeys> captureKeys_;
     std::unique_ptr<CControlPanel> panel_;  // owned by the coordinator window, destroyed first
     std::unique_ptr<CTrayIcon> trayIcon_;
     std::unique_ptr<remote::CCommandServer> commandServer_;

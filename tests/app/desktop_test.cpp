@@ -1,5 +1,6 @@
 // Starting the program the way a desktop does: options, its own folder, installed files.
 #include "support/program_run.h"
+#include "support/x11_input.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,9 @@
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 namespace {
 
@@ -112,6 +116,39 @@ TEST(Desktop, InstalledTreeStartsInItsOwnFolder) {
     EXPECT_FALSE(home.Exists("quillet.ini"));
     run.ChooseTrayMenuItem(kMenuExit);
     EXPECT_EQ(run.WaitForExit(), 0);
+}
+
+int CapturesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files).size();
+}
+
+// Print captures the desktop with or without Num Lock; a key another client holds (here
+// Alt+Print) is named once and left alone.
+TEST(Desktop, PrintKeyCapturesAndAHeldKeyIsLeftToItsHolder) {
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    const KeyCode print = XKeysymToKeycode(other, XK_Print);
+    XGrabKey(other, print, Mod1Mask, DefaultRootWindow(other), True, GrabModeAsync, GrabModeAsync);
+    XSync(other, False);
+
+    TempFolder home;
+    ProgramRun run(home);
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.Messages(),
+              "Quillet|Another program already uses Alt+Print, so Quillet goes on without that "
+              "key.\n");
+
+    testx11::TapKey("Print");
+    EXPECT_TRUE(testx11::PumpUntil([&] { return CapturesIn(home.File("cache")) == 1; }, 10000));
+    testx11::TapKey("Num_Lock");
+    testx11::TapKey("Print");
+    testx11::TapKey("Num_Lock");
+    EXPECT_TRUE(testx11::PumpUntil([&] { return CapturesIn(home.File("cache")) == 2; }, 10000))
+        << "with Num Lock on";
+
+    run.ChooseTrayMenuItem(kMenuExit);
+    EXPECT_EQ(run.WaitForExit(), 0);
+    XCloseDisplay(other);
 }
 
 }  // namespace
