@@ -134,6 +134,8 @@ TEST(Desktop, PrintKeyCapturesAndAHeldKeyIsLeftToItsHolder) {
     TempFolder home;
     ProgramRun run(home);
     ASSERT_TRUE(run.Start());
+    // The keys are taken just after the tray icon shows.
+    testx11::PumpUntil([&] { return !run.Messages().isEmpty(); });
     EXPECT_EQ(run.Messages(),
               "Quillet|Another program already uses Alt+Print, so Quillet goes on without that "
               "key.\n");

@@ -65,9 +65,22 @@ unsigned long ProgramRun::TrayIconWindow() const {
 }
 
 void ProgramRun::ChooseTrayMenuItem(int downPresses) {
-    const QRect icon = testx11::WindowScreenRect(TrayIconWindow());
+    // The program may still be busy (a capture holds input back until the panel is back), so the
+    // keys wait for the menu's window, the one the window manager does not frame: pressed earlier
+    // they would go to whatever has the focus.
+    const unsigned long trayIcon = TrayIconWindow();
+    const auto menuShown = [trayIcon] {
+        for (unsigned long window : testx11::FindViewableWindows("quillet")) {
+            if (window != trayIcon && testx11::IsOverrideRedirect(window) &&
+                !testx11::NetWmWindowType(window).contains("_NET_WM_WINDOW_TYPE_TOOLTIP"))
+                return true;
+        }
+        return false;
+    };
+    const QRect icon = testx11::WindowScreenRect(trayIcon);
     testx11::Click(icon.center(), 3);
-    testx11::Pump(400);
+    testx11::PumpUntil(menuShown, 10000);
+    testx11::Pump(150);  // the menu takes the keyboard as it maps
     for (int i = 0; i < downPresses; ++i) {
         testx11::TapKey("Down");
         testx11::Pump(60);

@@ -122,25 +122,40 @@ bool IsMapped(unsigned long window) {
            attributes.map_state == IsViewable;
 }
 
-QStringList NetWmState(unsigned long window) {
+bool IsOverrideRedirect(unsigned long window) {
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(Connection(), window, &attributes) && attributes.override_redirect;
+}
+
+namespace {
+QStringList AtomListProperty(unsigned long window, const char* property) {
     Display* display = Connection();
     Atom type = 0;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    QStringList states;
-    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), 0, 64,
-                           False, XA_ATOM, &type, &format, &count, &after, &data) == Success &&
+    QStringList names;
+    if (XGetWindowProperty(display, window, XInternAtom(display, property, False), 0, 64, False,
+                           XA_ATOM, &type, &format, &count, &after, &data) == Success &&
         data && format == 32) {
         const auto* atoms = reinterpret_cast<const Atom*>(data);
         for (unsigned long i = 0; i < count; ++i) {
             char* name = XGetAtomName(display, atoms[i]);
-            states << QString(name);
+            names << QString(name);
             XFree(name);
         }
     }
     if (data) XFree(data);
-    return states;
+    return names;
+}
+}  // namespace
+
+QStringList NetWmState(unsigned long window) {
+    return AtomListProperty(window, "_NET_WM_STATE");
+}
+
+QStringList NetWmWindowType(unsigned long window) {
+    return AtomListProperty(window, "_NET_WM_WINDOW_TYPE");
 }
 
 bool HasUrgencyHint(unsigned long window) {

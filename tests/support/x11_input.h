@@ -26,8 +26,12 @@ QRect WindowScreenRect(unsigned long window);
 std::vector<unsigned long> FindViewableWindows(const QString& className, long pid = 0);
 
 bool IsMapped(unsigned long window);
-// The window's _NET_WM_STATE atoms by name, and whether its WM_HINTS ask for attention.
+// Whether the window bypasses the window manager (pop-up menus, tooltips, overlays).
+bool IsOverrideRedirect(unsigned long window);
+// The window's _NET_WM_STATE and _NET_WM_WINDOW_TYPE atoms by name, and whether its WM_HINTS ask
+// for attention.
 QStringList NetWmState(unsigned long window);
+QStringList NetWmWindowType(unsigned long window);
 bool HasUrgencyHint(unsigned long window);
 
 // The screen's pixels, straight from the X server.
