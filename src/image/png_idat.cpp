@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "image/raster_ops_internal.h"
 
@@ -204,6 +205,91 @@ bool Compress(const Layout& layout, const RowSource& source,
     PutHeader(layout.level, pieces.front());
     pieces.back().insert(pieces.back().end(), {uint8_t(adler >> 24), uint8_t(adler >> 16),
                                                uint8_t(adler >> 8), uint8_t(adler)});
+    return true;
+}
+
+namespace {
+
+// Raw deflate data into a new piece of at most `limit` bytes; `whole` requires every input byte
+// to be taken.
+bool InflateRaw(libdeflate_decompressor* decompressor, const uint8_t* in, size_t size, size_t limit,
+                Inflated& piece) {
+    piece.bytes.reset(new (std::nothrow) uint8_t[std::max<size_t>(limit, 1)]);
+    if (!piece.bytes) return false;
+    size_t taken = 0;
+    return libdeflate_deflate_decompress_ex(decompressor, in, size, piece.bytes.get(), limit,
+                                            &taken, &piece.size) == LIBDEFLATE_SUCCESS &&
+           taken == size;
+}
+
+// Where the stream's body (after the two header bytes) can be cut: just after the first sync
+// flush marker (an empty stored block: 00 00 ff ff) past the middle. 0 for none.
+size_t FindCut(const uint8_t* body, size_t size) {
+    static constexpr uint8_t kMarker[] = {0x00, 0x00, 0xff, 0xff};
+    const uint8_t* from = body + size / 2;
+    const void* found = memmem(from, size - size / 2, kMarker, sizeof kMarker);
+    if (!found) return 0;
+    const size_t cut = static_cast<const uint8_t*>(found) - body + sizeof kMarker;
+    return cut < size ? cut : 0;
+}
+
+struct Decompressor {
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    ~Decompressor() {
+        if (d) libdeflate_free_decompressor(d);
+    }
+};
+
+// Halves worth a second core: below this the thread costs more than it saves.
+constexpr size_t kSplitBytes = 1 << 20;
+
+}  // namespace
+
+bool Inflate(const uint8_t* stream, size_t size, size_t limit, std::vector<Inflated>& pieces) {
+    pieces.clear();
+    if (size < 6 || (stream[0] & 0x0f) != Z_DEFLATED || (stream[0] << 8 | stream[1]) % 31 != 0 ||
+        (stream[1] & 0x20))  // a preset dictionary: not in PNG
+        return false;
+    const uint8_t* body = stream + 2;
+    const size_t bodySize = size - 6;
+    const uint32_t adler = uint32_t{stream[size - 4]} << 24 | uint32_t{stream[size - 3]} << 16 |
+                           uint32_t{stream[size - 2]} << 8 | stream[size - 1];
+    const size_t cut = bodySize >= kSplitBytes ? FindCut(body, bodySize) : 0;
+    if (cut > 0) {
+        // The first half ends on the flush; a final empty block (fixed codes, end of block at
+        // once) closes it. The second half must then inflate on its own to the stream's end,
+        // and the checksum of both must match, or the cut was no flush and one pass does it.
+        std::vector<uint8_t> first(body, body + cut);
+        first.insert(first.end(), {0x03, 0x00});
+        Inflated halves[2];
+        bool ok[2] = {false, false};
+        uLong sums[2] = {1, 1};
+        rasterops::ParallelRows(2, bodySize / 2, [&](uint32_t begin, uint32_t end) {
+            Decompressor decompressor;
+            for (uint32_t half = begin; half < end && decompressor.d; ++half) {
+                ok[half] =
+                    half == 0
+                        ? InflateRaw(decompressor.d, first.data(), first.size(), limit, halves[0])
+                        : InflateRaw(decompressor.d, body + cut, bodySize - cut, limit, halves[1]);
+                if (ok[half])
+                    sums[half] = libdeflate_adler32(1, halves[half].bytes.get(), halves[half].size);
+            }
+        });
+        if (ok[0] && ok[1] && halves[0].size + halves[1].size <= limit &&
+            adler32_combine(sums[0], sums[1], static_cast<z_off_t>(halves[1].size)) == adler) {
+            pieces.push_back(std::move(halves[0]));
+            pieces.push_back(std::move(halves[1]));
+            return true;
+        }
+    }
+    Decompressor decompressor;
+    Inflated whole;
+    whole.bytes.reset(new (std::nothrow) uint8_t[std::max<size_t>(limit, 1)]);
+    if (!decompressor.d || !whole.bytes ||
+        libdeflate_zlib_decompress(decompressor.d, stream, size, whole.bytes.get(), limit,
+                                   &whole.size) != LIBDEFLATE_SUCCESS)
+        return false;
+    pieces.push_back(std::move(whole));
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace pngidat {
@@ -31,6 +32,19 @@ struct Layout {
 // the stream. False when zlib fails.
 bool Compress(const Layout& layout, const RowSource& source,
               std::vector<std::vector<uint8_t>>& pieces);
+
+// A run of inflated bytes (left uninitialised past `size`).
+struct Inflated {
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t size = 0;
+};
+
+// Inflates the zlib stream `stream` (`size` bytes) with libdeflate into pieces whose concatenation
+// is its data, at most `limit` bytes, and checks its checksum. A stream that can be cut at a sync
+// flush past its middle, with nothing after the cut referring back across it (as the strips
+// written above), is inflated as two halves on two cores. False when libdeflate cannot take the
+// stream (damaged, or more data than `limit`).
+bool Inflate(const uint8_t* stream, size_t size, size_t limit, std::vector<Inflated>& pieces);
 
 // The row data the decoder will see: each row's filter byte followed by the filtered bytes.
 // Exposed for the tests, which check the filters against their plain definition.

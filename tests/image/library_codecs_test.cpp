@@ -168,6 +168,51 @@ TEST(PngCodec, StripsJoinAtEveryBitIntoOneStream) {
     }
 }
 
+// The reader inflates the image data ahead, in two halves where it finds a flush point past the
+// middle. A picture of ours big enough to be cut reads back the same; so does a file whose
+// stored (uncompressed) data holds the flush marker's bytes, which is no place to cut; and a
+// damaged image chunk is refused.
+TEST(PngCodec, ImageDataInflatedAheadWhereverItCanBeCut) {
+    CRaster big = MakePattern(900, 700, 24);
+    std::mt19937 random(5);
+    for (uint32_t y = 0; y < 700; ++y)
+        for (uint32_t i = 0; i < 2700; ++i) big.GetBits(y)[i] = uint8_t(random());
+    CRaster back;
+    ASSERT_TRUE(DecodeBytes(back, Encoded(big, kTypePng), kTypePng)) << back.GetLastError();
+    EXPECT_TRUE(SamePixels(back, big));
+
+    // 300 x 4000 grey, every row "00 00 ff ff ...", compressed at level 0 (stored blocks).
+    const uint32_t width = 300, height = 4000;
+    std::vector<uint8_t> rows;
+    for (uint32_t y = 0; y < height; ++y) {
+        rows.push_back(0);  // no filter
+        for (uint32_t x = 0; x < width; ++x) rows.push_back(x % 4 < 2 ? 0x00 : 0xff);
+    }
+    std::vector<uint8_t> data(compressBound(rows.size()));
+    uLongf size = data.size();
+    ASSERT_EQ(compress2(data.data(), &size, rows.data(), rows.size(), 0), Z_OK);
+    data.resize(size);
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a};
+    const auto chunk = [&png](const char* type, std::vector<uint8_t> body) {
+        for (int shift = 24; shift >= 0; shift -= 8) png.push_back(uint8_t(body.size() >> shift));
+        body.insert(body.begin(), type, type + 4);
+        const uLong crc = crc32(0, body.data(), body.size());
+        png.insert(png.end(), body.begin(), body.end());
+        for (int shift = 24; shift >= 0; shift -= 8) png.push_back(uint8_t(crc >> shift));
+    };
+    chunk("IHDR", {0, 0, width >> 8, width & 255, 0, 0, height >> 8, height & 255, 8, 0, 0, 0, 0});
+    chunk("IDAT", data);
+    chunk("IEND", {});
+    ASSERT_TRUE(DecodeBytes(back, png, kTypePng)) << back.GetLastError();
+    ASSERT_EQ(back.GetHeight(), height);
+    for (uint32_t y = 0; y < height; y += 99)
+        for (uint32_t x = 0; x < width; x += 7)
+            ASSERT_EQ(back.GetPixelIndex(x, y), x % 4 < 2 ? 0 : 255) << x << "," << y;
+    png[33 + 8 + data.size() / 2] ^= 1;  // in the image data
+    EXPECT_FALSE(DecodeBytes(back, png, kTypePng));
+    EXPECT_STREQ(back.GetLastError(), "CRC error");
+}
+
 TEST(JpegCodec, ColourAndGreyImages) {
     CRaster colour = Smooth(40, 24);
     colour.SetEncodeQuality(95);
