@@ -55,9 +55,24 @@ class ImageDataSource {
     // The next `size` bytes for libpng; false with the reason in `error`.
     bool Read(uint8_t* out, size_t size) {
         while (size > 0) {
-            if (position == pending.size() && !Refill()) return false;
-            const size_t n = std::min(size, pending.size() - position);
-            std::memcpy(out, pending.data() + position, n);
+            // What is ready: the pending bytes, then the run of inflated data, then the tail.
+            const uint8_t* from = nullptr;
+            size_t available = 0;
+            if (position < pending.size()) {
+                from = pending.data() + position;
+                available = pending.size() - position;
+            } else if (position < pending.size() + directSize) {
+                from = direct + (position - pending.size());
+                available = pending.size() + directSize - position;
+            } else if (position < pending.size() + directSize + tail.size()) {
+                from = tail.data() + (position - pending.size() - directSize);
+                available = pending.size() + directSize + tail.size() - position;
+            } else {
+                if (!Refill()) return false;
+                continue;
+            }
+            const size_t n = std::min(size, available);
+            std::memcpy(out, from, n);
             position += n;
             out += n;
             size -= n;
@@ -77,7 +92,14 @@ class ImageDataSource {
 
     bool Refill() {
         pending.clear();
+        tail.clear();
+        direct = nullptr;
+        directSize = 0;
         position = 0;
+        if (!serving && (!inflated.empty() || !compressed.empty())) {  // all handed on
+            inflated.clear();
+            std::vector<uint8_t>().swap(compressed);
+        }
         if (!started) {  // the signature
             started = true;
             pending.resize(8);
@@ -140,6 +162,9 @@ class ImageDataSource {
         uint8_t current[8];
         std::memcpy(current, header, 8);
         const uint32_t typeCrc = libdeflate_crc32(0, "IDAT", 4);
+        const int64_t here = stream.Tell(), end = stream.Size();
+        if (here >= 0 && end > here && end - here <= int64_t{1} << 31)
+            compressed.reserve(static_cast<size_t>(end - here));  // the data cannot be more
         for (;;) {
             const uint32_t length = Big32(current);
             const size_t start = compressed.size();
@@ -185,37 +210,38 @@ class ImageDataSource {
             last = served + n == total;
             pending.insert(pending.end(), {uint8_t(last ? 1 : 0), uint8_t(n), uint8_t(n >> 8),
                                            uint8_t(~n), uint8_t(~n >> 8)});
-            if (n) pending.insert(pending.end(), from, from + n);
+            direct = from;  // handed on from where it lies
+            directSize = n;
             served += n;
             offset += n;
             if (last) {
-                pending.resize(pending.size() + 4);
-                PutBig32(adler, pending.data() + pending.size() - 4);
+                tail.resize(4);
+                PutBig32(adler, tail.data());
             }
         } else {
             const size_t n = std::min(kPassStep, compressed.size() - served);
-            pending.insert(pending.end(), compressed.begin() + served,
-                           compressed.begin() + served + n);
+            direct = compressed.data() + served;
+            directSize = n;
             served += n;
             last = served == compressed.size();
         }
-        const uint32_t length = static_cast<uint32_t>(pending.size() - 8);
-        PutBig32(length, pending.data());
-        pending.resize(pending.size() + 4);
-        PutBig32(libdeflate_crc32(0, pending.data() + 4, size_t{length} + 4),
-                 pending.data() + 8 + length);
-        if (last) {
-            serving = false;
-            inflated.clear();
-            std::vector<uint8_t>().swap(compressed);
-        }
+        const size_t length = pending.size() - 8 + directSize + tail.size();
+        PutBig32(static_cast<uint32_t>(length), pending.data());
+        uint32_t crc = libdeflate_crc32(0, pending.data() + 4, pending.size() - 4);
+        if (directSize) crc = libdeflate_crc32(crc, direct, directSize);
+        crc = libdeflate_crc32(crc, tail.data(), tail.size());
+        tail.resize(tail.size() + 4);
+        PutBig32(crc, tail.data() + tail.size() - 4);
+        if (last) serving = false;  // the data goes at the next refill
         return true;
     }
 
     CByteStream& stream;
     png_structp png;
-    std::vector<uint8_t> pending;  // bytes ready for libpng
-    size_t position = 0;
+    std::vector<uint8_t> pending, tail;  // bytes ready for libpng, around the direct run
+    const uint8_t* direct = nullptr;
+    size_t directSize = 0;
+    size_t position = 0;  // in pending, direct and tail together
     bool started = false;
     uint64_t passRemaining = 0;
     uint64_t expected = 0;  // bytes of filtered rows the header announces, 0: unknown
