@@ -6,10 +6,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "image/format_bytes.h"
-#include "image/memory_stream.h"
 #include "image/raster_ops_internal.h"
 
 namespace {
@@ -324,36 +325,39 @@ bool EncodePcx(CRaster& image, CByteStream& stream) {
     out.U16(bpp == 8 && image.IsGrayScale() ? 2 : 1);  // palette interpretation
     out.bytes.resize(kHeaderSize, 0);
 
-    // The pixel data is collected in memory first and written in one go.
-    CMemoryStream encoded;
-    if (!encoded.Open()) {
-        image.SetLastError(kErrRead);
-        return false;
-    }
-    // Rows are coded independently, so bands of rows are coded on every core and joined in order.
+    // Rows are coded independently, so bands of rows are coded on every core, then written in
+    // order after the header.
+    struct Band {
+        std::unique_ptr<uint8_t[]> bytes;  // room for the worst case, filled only as far as used
+        size_t size = 0;
+    };
     const size_t lineBytes = static_cast<size_t>(planes) * bpl;
     const uint32_t bandRows = std::max<uint32_t>(1, static_cast<uint32_t>((1u << 20) / lineBytes));
     const uint32_t bands = (height + bandRows - 1) / bandRows;
-    std::vector<std::vector<uint8_t>> coded(bands);
+    std::vector<Band> coded(bands);
     rasterops::ParallelRows(
         bands, uint64_t{bandRows} * lineBytes, [&](uint32_t begin, uint32_t end) {
             std::vector<uint8_t> line(lineBytes);
             for (uint32_t b = begin; b < end; ++b) {
                 const uint32_t first = b * bandRows, last = std::min(height, first + bandRows);
-                std::vector<uint8_t>& band = coded[b];
-                band.resize(2 * lineBytes * (last - first));
-                uint8_t* out = band.data();
+                Band& band = coded[b];
+                band.bytes.reset(new (std::nothrow) uint8_t[2 * lineBytes * (last - first)]);
+                if (!band.bytes) continue;
+                uint8_t* out = band.bytes.get();
                 for (uint32_t i = first; i < last; ++i) {  // from the top row down
                     SplitRow(image, height - 1 - i, bpl, line);
                     for (uint32_t p = 0; p < planes; ++p)
                         out = EncodeLine(&line[p * bpl], bpl, out);
                 }
-                band.resize(static_cast<size_t>(out - band.data()));
+                band.size = static_cast<size_t>(out - band.bytes.get());
             }
         });
     bool encodedAll = true;
-    for (const std::vector<uint8_t>& band : coded)
-        encodedAll = encodedAll && encoded.Write(band.data(), 1, band.size()) == band.size();
+    for (const Band& band : coded) encodedAll = encodedAll && band.bytes;
+    if (!encodedAll) {
+        image.SetLastError("Can't allocate memory");
+        return false;
+    }
     ByteWriter chunk;
     if (bpp == 8) {
         chunk.U8(kColorMapMark);
@@ -364,16 +368,14 @@ bool EncodePcx(CRaster& image, CByteStream& stream) {
             chunk.U8(c.rgbBlue);
         }
     }
-    encodedAll = chunk.FlushTo(encoded) && encodedAll;
     if (!out.FlushTo(stream)) {
         image.SetLastError(kErrHeader);
         return false;
     }
-    const size_t size = static_cast<size_t>(encoded.Size());
-    uint8_t* buffer = encoded.GetBuffer();
-    const bool written = encodedAll && stream.Write(buffer, 1, size) == size;
-    std::free(buffer);
-    if (!written) {
+    bool written = true;
+    for (const Band& band : coded)
+        written = written && stream.Write(band.bytes.get(), 1, band.size) == band.size;
+    if (!written || !chunk.FlushTo(stream)) {
         image.SetLastError("Write Error in PCX file");
         return false;
     }
