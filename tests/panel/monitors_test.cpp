@@ -254,6 +254,19 @@ TEST_F(Monitors, UnpluggingAMonitorBringsThePanelBackToThePrimaryCorner) {
                frame.bottom() >= available.bottom() - CControlPanel::kBottomMargin;
     };
     EXPECT_TRUE(testx11::PumpUntil(inCorner)) << panel.pos().x() << "," << panel.pos().y();
+
+    // The desktop shrinks to the primary: a capture after the change has the root's new size.
+    const QRect primary = PrimaryDevice();
+    ASSERT_EQ(QProcess::execute(
+                  "xrandr",
+                  {"--fb", QString("%1x%2").arg(primary.right() + 1).arg(primary.bottom() + 1)}),
+              0);
+    ASSERT_TRUE(testx11::PumpUntil([&] {
+        return testx11::GrabScreen().size() == QSize(primary.right() + 1, primary.bottom() + 1);
+    }));
+    App()->coordinator()->onCommand(ids::kCmdScreen);
+    ASSERT_TRUE(WaitForFile("cache/IT-0.bmp"));
+    EXPECT_EQ(LoadCapture("cache/IT-0.bmp").size(), testx11::GrabScreen().size());
 }
 
 }  // namespace
