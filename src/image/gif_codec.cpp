@@ -746,6 +746,9 @@ bool EncodeGif(CRaster& image, CByteStream& stream) {
         return false;
     }
     ByteWriter out;
+    // Room for a coded pixel a byte, taken up only as it is written: the file is seldom bigger,
+    // and the bytes are not moved as they grow.
+    out.bytes.reserve(size_t{image.GetWidth()} * image.GetHeight() + 4096);
     WriteScreen(out, image, static_cast<uint16_t>(image.GetWidth()),
                 static_cast<uint16_t>(image.GetHeight()));
     WriteImageBlocks(out, image, image);
