@@ -268,7 +268,17 @@ void CQuilletApp::ShowAboutBox() {
 void CQuilletApp::GrabCaptureKeys() {
     constexpr unsigned long kPrintKey = 0xff61;  // XK_Print
     using Keys = platform::GlobalKeys;
-    auto command = [this](int id) { return [this, id] { coordinator_->onCommand(id); }; };
+    auto command = [this](int id) {
+        return [this, id] {
+            // Never a second capture or balloon inside one under way (commands over the socket
+            // are refused then too).
+            if (remote::CCommandServer::Busy()) {
+                platform::Beep();
+                return;
+            }
+            coordinator_->onCommand(id);
+        };
+    };
     captureKeys_ = std::make_unique<Keys>();
     const std::vector<std::string> refused = captureKeys_->Grab({
         {"Print", kPrintKey, Keys::kNone, command(ids::kCmdScreen)},

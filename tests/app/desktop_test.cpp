@@ -153,4 +153,28 @@ TEST(Desktop, PrintKeyCapturesAndAHeldKeyIsLeftToItsHolder) {
     XCloseDisplay(other);
 }
 
+// A key pressed while the picking balloon waits (here opened from the tray's WINDOWCLIENT) is
+// not acted on: no second balloon, no capture of the balloon.
+TEST(Desktop, CaptureKeysWaitWhileThePickingBalloonIsUp) {
+    TempFolder home;
+    ProgramRun run(home);
+    ASSERT_TRUE(run.Start());
+    const auto windows = [] { return testx11::FindViewableWindows("quillet").size(); };
+    const std::size_t before = windows();
+    run.ChooseTrayMenuItem({"Down", "Down", "Down", "Down", "Right", "Down", "Return"});
+    ASSERT_TRUE(testx11::PumpUntil([&] { return windows() == before + 1; }, 10000))
+        << "the balloon";
+
+    testx11::TapKey("Print");
+    testx11::TapKeys({"Alt_L", "Print"});
+    EXPECT_FALSE(testx11::PumpUntil(
+        [&] { return windows() > before + 1 || CapturesIn(home.File("cache")) > 0; }, 1500));
+    testx11::TapKey("Escape");
+    EXPECT_TRUE(testx11::PumpUntil([&] { return windows() == before; }, 10000))
+        << "one Escape ends the only balloon";
+    EXPECT_EQ(CapturesIn(home.File("cache")), 0);
+    run.process().terminate();  // ends as EXIT does
+    EXPECT_EQ(run.WaitForExit(), 0);
+}
+
 }  // namespace

@@ -65,6 +65,12 @@ unsigned long ProgramRun::TrayIconWindow() const {
 }
 
 void ProgramRun::ChooseTrayMenuItem(int downPresses) {
+    QStringList keys;
+    for (int i = 0; i < downPresses; ++i) keys << "Down";
+    ChooseTrayMenuItem(keys << "Return");
+}
+
+void ProgramRun::ChooseTrayMenuItem(const QStringList& keys) {
     // The program may still be busy (a capture holds input back until the panel is back), so the
     // keys wait for the menu's window, the one the window manager does not frame: pressed earlier
     // they would go to whatever has the focus.
@@ -81,10 +87,9 @@ void ProgramRun::ChooseTrayMenuItem(int downPresses) {
     testx11::Click(icon.center(), 3);
     testx11::PumpUntil(menuShown, 10000);
     testx11::Pump(150);  // the menu takes the keyboard as it maps
-    for (int i = 0; i < downPresses; ++i) {
-        testx11::TapKey("Down");
+    for (const QString& key : keys) {
+        testx11::TapKey(key.toLatin1().constData());
         testx11::Pump(60);
     }
-    testx11::TapKey("Return");
-    testx11::Pump(200);
+    testx11::Pump(140);
 }

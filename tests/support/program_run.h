@@ -28,8 +28,10 @@ class ProgramRun {
     std::vector<unsigned long> Windows() const;
     // The tray icon's window on the screen, or 0.
     unsigned long TrayIconWindow() const;
-    // Chooses an item of the tray menu by moving down `downPresses` times from the top.
+    // Chooses an item of the tray menu by moving down `downPresses` times from the top, or by
+    // the keys given once the menu is up.
     void ChooseTrayMenuItem(int downPresses);
+    void ChooseTrayMenuItem(const QStringList& keys);
 
     QProcess& process() { return process_; }
 

@@ -92,6 +92,17 @@ void TapKey(const char* keysymName) {
     Sync();
 }
 
+void TapKeys(const QStringList& keysymNames) {
+    Display* display = Connection();
+    std::vector<KeyCode> codes;
+    for (const QString& name : keysymNames)
+        codes.push_back(XKeysymToKeycode(display, XStringToKeysym(name.toLatin1().constData())));
+    for (KeyCode code : codes) XTestFakeKeyEvent(display, code, True, CurrentTime);
+    for (auto code = codes.rbegin(); code != codes.rend(); ++code)
+        XTestFakeKeyEvent(display, *code, False, CurrentTime);
+    Sync();
+}
+
 QRect WindowScreenRect(unsigned long window) {
     Display* display = Connection();
     XWindowAttributes attributes{};

@@ -18,6 +18,8 @@ void ButtonDown(int button = 1);
 void ButtonUp(int button = 1);
 // Presses and releases a key given by its X keysym name ("Return", "Escape", "Down").
 void TapKey(const char* keysymName);
+// Presses the keys in order and releases them the other way round ({"Alt_L", "Print"}).
+void TapKeys(const QStringList& keysymNames);
 
 // The window's rectangle on the screen (origin through the X server, so embedded windows too).
 QRect WindowScreenRect(unsigned long window);
