@@ -285,9 +285,14 @@ void CQuilletApp::GrabCaptureKeys() {
         {"Shift+Print", kPrintKey, Keys::kShift, command(ids::kCmdRectangle)},
         {"Alt+Print", kPrintKey, Keys::kAlt, command(ids::kCmdWindowClient)},
     });
-    if (refused.empty()) return;
     std::string names;
     for (const std::string& name : refused) names += (names.empty() ? "" : ", ") + name;
+    // Said once: a desktop that keeps Print for itself is not announced again at every start,
+    // only when the held keys change.
+    const QString held = QString::fromStdString(names);
+    if (profile::ReadString("HELDKEYS") == held) return;
+    profile::WriteString("HELDKEYS", held);
+    if (refused.empty()) return;
     platform::ShowMessage("Another program already uses " + names +
                               ", so Quillet goes on without " +
                               (refused.size() == 1 ? "that key." : "those keys."),

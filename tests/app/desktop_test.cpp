@@ -150,6 +150,14 @@ TEST(Desktop, PrintKeyCapturesAndAHeldKeyIsLeftToItsHolder) {
 
     run.ChooseTrayMenuItem(kMenuExit);
     EXPECT_EQ(run.WaitForExit(), 0);
+
+    // The same key still held at the next start is not announced again.
+    ProgramRun again(home);
+    ASSERT_TRUE(again.Start());
+    testx11::Pump(1500);
+    EXPECT_EQ(again.Messages().count('\n'), 1) << again.Messages().toStdString();
+    again.process().terminate();
+    EXPECT_EQ(again.WaitForExit(), 0);
     XCloseDisplay(other);
 }
 
