@@ -14,7 +14,9 @@ namespace {
 // A BMP file around a hand-made info header, optional masks or palette, and rows.
 std::vector<uint8_t> BmpFile(int32_t width, int32_t height, uint16_t bpp, uint32_t compression,
                              const std::vector<uint8_t>& extra, const std::vector<uint8_t>& rows) {
-    std::vector<uint8_t> file(14 + 40);
+    std::vector<uint8_t> file;
+    file.reserve(14 + 40 + extra.size() + rows.size());
+    file.resize(14 + 40);
     file[0] = 'B';
     file[1] = 'M';
     BITMAPINFOHEADER h;
