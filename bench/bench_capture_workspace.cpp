@@ -5,6 +5,7 @@
 // QUILLET_BENCH_SIZE=WxH sets the captures' size (3840x2160 by default). The cache files are
 // written into a fresh folder under the temporary folder (about 2.6 GB at 3840 x 2160) and removed
 // at the end.
+#include "bench_size.h"
 #include "app/quillet_app.h"
 #include "capture/naming.h"
 #include "platform/message_box.h"
@@ -28,11 +29,7 @@
 namespace {
 
 QSize CaptureSize() {
-    int width = 3840, height = 2160;
-    if (const char* size = std::getenv("QUILLET_BENCH_SIZE")) {
-        std::sscanf(size, "%dx%d", &width, &height);
-    }
-    return QSize(width, height);
+    return SizeFromEnvironment("QUILLET_BENCH_SIZE", QSize(3840, 2160));
 }
 
 // Resident memory of this process in megabytes (current, or the peak).

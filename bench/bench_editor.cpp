@@ -3,6 +3,7 @@
 // views' refresh) beside the same library call alone, and a repaint of the visible part of the
 // view at several zooms. Any display:
 //   scripts/with-display build/bench/bench_editor
+#include "bench_size.h"
 #include "app/quillet_app.h"
 #include "editor/child_frame.h"
 #include "editor/doc_template.h"
@@ -23,11 +24,7 @@
 namespace {
 
 QSize PictureSize() {
-    int width = 6000, height = 4000;
-    if (const char* size = std::getenv("QUILLET_BENCH_SIZE")) {
-        std::sscanf(size, "%dx%d", &width, &height);
-    }
-    return QSize(width, height);
+    return SizeFromEnvironment("QUILLET_BENCH_SIZE", QSize(6000, 4000));
 }
 
 std::unique_ptr<CRaster> Picture() {

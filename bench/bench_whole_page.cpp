@@ -4,6 +4,7 @@
 // window is 1024 x 768 CSS pixels (QUILLET_BENCH_WINDOW=WxH changes it), so the display must hold
 // it at scale 2:
 //   scripts/with-display --size 2560x1600x24 build/bench/bench_whole_page
+#include "bench_size.h"
 #include "app/quillet_app.h"
 #include "browser/browser_access.h"
 #include "browser/devtools_client.h"
@@ -30,11 +31,7 @@
 namespace {
 
 QSize WindowSize() {
-    int width = 1024, height = 768;
-    if (const char* size = std::getenv("QUILLET_BENCH_WINDOW")) {
-        std::sscanf(size, "%dx%d", &width, &height);
-    }
-    return QSize(width, height);
+    return SizeFromEnvironment("QUILLET_BENCH_WINDOW", QSize(1024, 768));
 }
 
 // Ten viewports of text, headings and coloured blocks, as an ordinary article page has.
