@@ -1,5 +1,7 @@
 #include "browser/devtools_client.h"
 
+#include "platform/fixed_wait.h"
+
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -23,6 +25,7 @@ void WaitFor(int timeoutMs, Connect&& connect) {
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     connect(loop);
     timer.start(timeoutMs);
+    const platform::InputHold hold;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 

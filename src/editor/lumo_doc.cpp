@@ -11,6 +11,7 @@
 #include "ids.h"
 #include "image/octree_palette.h"
 #include "image/qt/raster_qt.h"
+#include "platform/fixed_wait.h"
 #include "platform/fixed_path.h"
 #include "platform/message_box.h"
 #include "platform/path_separator.h"
@@ -567,15 +568,18 @@ bool CLumoDoc::RunWorker(int command, int32_t arg1, int32_t arg2, int32_t arg3) 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool withProgress = ReportsProgress(command);
     QString shown;
-    while (!workerDone_.load(std::memory_order_acquire)) {
-        const QString status = withProgress
-                                   ? QString("Working... %1%").arg(workImage_->GetProgress())
-                                   : QString("Working...");
-        if (status != shown) ShowStatus(shown = status);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
-        std::unique_lock<std::mutex> lock(workerMutex_);
-        workerEnded_.wait_for(lock, std::chrono::milliseconds(15),
-                              [this] { return workerDone_.load(std::memory_order_acquire); });
+    {
+        const platform::InputHold hold;
+        while (!workerDone_.load(std::memory_order_acquire)) {
+            const QString status = withProgress
+                                       ? QString("Working... %1%").arg(workImage_->GetProgress())
+                                       : QString("Working...");
+            if (status != shown) ShowStatus(shown = status);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+            std::unique_lock<std::mutex> lock(workerMutex_);
+            workerEnded_.wait_for(lock, std::chrono::milliseconds(15),
+                                  [this] { return workerDone_.load(std::memory_order_acquire); });
+        }
     }
     workerThread->join();
     workerThread.reset();

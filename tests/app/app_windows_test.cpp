@@ -3,10 +3,14 @@
 #include "editor/main_frame.h"
 #include "ids.h"
 #include "panel/tray_icon.h"
+#include "platform/fixed_wait.h"
 #include "support/temp_folder.h"
 #include "support/x11_input.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QMouseEvent>
+#include <QTimer>
 #include <QDir>
 #include <QMenu>
 #include <QToolBar>
@@ -16,6 +20,40 @@
 #include <vector>
 
 namespace {
+
+// A click made while a fixed wait holds input back reaches its window once the event loop runs
+// again, with no further input to wake it.
+TEST(FixedWait, AClickDuringTheWaitArrivesAfterIt) {
+    struct Target : QWidget {
+        int presses = 0;
+        void mousePressEvent(QMouseEvent*) override { ++presses; }
+    } target;
+    target.setGeometry(60, 60, 200, 150);
+    target.show();
+    ASSERT_TRUE(testx11::PumpUntil([&] { return target.isVisible(); }));
+    testx11::Pump(300);
+    testx11::MoveMouse(target.mapToGlobal(target.rect().center()));
+    testx11::Pump(100);
+
+    QTimer::singleShot(100, [] {
+        testx11::ButtonDown(1);
+        testx11::ButtonUp(1);
+    });
+    platform::FixedWait(400);
+    EXPECT_EQ(target.presses, 0) << "held back during the wait";
+
+    // The plain event loop, as the program runs it: no processing of our own that would look
+    // at the held input.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (target.presses > 0) loop.quit();
+    });
+    poll.start(10);
+    QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(target.presses, 1);
+}
 
 // Stands in for the coordinator window: counts notifications and commands.
 class RecordingCoordinator : public CTrayNotifyWindow, public CCommandTarget {
