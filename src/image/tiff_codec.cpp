@@ -222,6 +222,23 @@ const char* ReadDirectRows(TIFF* tif, const PageLayout& p, CRaster& image) {
     return nullptr;
 }
 
+// The rows read at once: whole strips or tiles, so that libtiff decodes each of them once (a band
+// that ends inside a strip makes it decode that strip again for the next band, over and over for
+// an image stored as one long strip).
+uint32_t BandRows(TIFF* tif, const PageLayout& p) {
+    uint32_t unit = 0;
+    if (TIFFIsTiled(tif)) {
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &unit);
+    } else {
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &unit);
+    }
+    unit = std::min(unit, p.height);
+    if (unit == 0) return kRowsPerChunk;
+    const uint64_t rows = (uint64_t{kRowsPerChunk} + unit - 1) / unit * unit;
+    if (rows * p.width * 4 > kMaxRasterBlock) return kRowsPerChunk;
+    return static_cast<uint32_t>(std::min<uint64_t>(rows, p.height));
+}
+
 // Any other layout goes through libtiff's RGBA reader, a band of rows at a time.
 const char* ReadRgbaRows(TIFF* tif, const PageLayout& p, CRaster& image) {
     char message[1024] = {};
@@ -231,15 +248,16 @@ const char* ReadRgbaRows(TIFF* tif, const PageLayout& p, CRaster& image) {
     reader.req_orientation = ORIENTATION_TOPLEFT;
     const bool alpha = p.extraCount > 0 || reader.alpha != 0;
     const char* error = nullptr;
+    const uint32_t bandRows = BandRows(tif, p);
     std::unique_ptr<uint32_t[]> band(new (std::nothrow)
-                                         uint32_t[static_cast<size_t>(p.width) * kRowsPerChunk]);
+                                         uint32_t[static_cast<size_t>(p.width) * bandRows]);
     if (!band || (alpha && !image.AlphaCreate())) error = "No space for raster buffer";
-    for (uint32_t top = 0; !error && top < p.height; top += kRowsPerChunk) {
+    for (uint32_t top = 0; !error && top < p.height; top += bandRows) {
         if (image.GetEscape()) {
             error = "Cancelled";
             break;
         }
-        const uint32_t rows = std::min(kRowsPerChunk, p.height - top);
+        const uint32_t rows = std::min(bandRows, p.height - top);
         reader.row_offset = static_cast<int>(top);
         if (!TIFFRGBAImageGet(&reader, band.get(), p.width, rows)) {
             error = "Corrupted TIFF file!";
