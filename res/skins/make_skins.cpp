@@ -54,8 +54,8 @@ void FillBanded(QPainter& painter, const QPainterPath& shape, const QRectF& box,
     painter.restore();
 }
 
-// Skin 218: the capture preview and its two lists. A rounded face on black.
-QImage PreviewSkin() {
+// The 262 x 180 rounded face on black that the preview and the icon window share.
+QImage RoundedFace() {
     QImage image(262, 180, QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter painter(&image);
@@ -65,6 +65,15 @@ QImage PreviewSkin() {
     FillBanded(painter, face, QRectF(1, 1, 260, 178), kFaceTop, kFaceBottom, 24);
     painter.setPen(QPen(kEdge, 2));
     painter.drawPath(face);
+    painter.end();
+    return image;
+}
+
+// Skin 218: the capture preview and its two lists. A rounded face on black.
+QImage PreviewSkin() {
+    QImage image = RoundedFace();
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
     QPainterPath inner;
     inner.addRoundedRect(QRectF(6, 6, 250, 168), 11, 11);
     painter.setPen(QPen(QColor(48, 84, 140), 1));
@@ -81,15 +90,9 @@ QImage PreviewSkin() {
 // Skin 207: the icon window. A rounded face on black with its title, and a sunken frame around
 // the icon list (13, 24, 234 x 104 pixels).
 QImage IconSkin() {
-    QImage image(262, 180, QImage::Format_RGB32);
-    image.fill(Qt::black);
+    QImage image = RoundedFace();
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    QPainterPath face;
-    face.addRoundedRect(QRectF(1, 1, 260, 178), 16, 16);
-    FillBanded(painter, face, QRectF(1, 1, 260, 178), kFaceTop, kFaceBottom, 24);
-    painter.setPen(QPen(kEdge, 2));
-    painter.drawPath(face);
     painter.setPen(QPen(QColor(24, 44, 80), 1));
     painter.drawRect(QRectF(11.5, 22.5, 237, 107));
     painter.setPen(QPen(kEdge, 1));
