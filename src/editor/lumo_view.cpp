@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <iterator>
 #include <vector>
 
 namespace {
@@ -133,11 +132,6 @@ void CLumoView::RebuildScreenCopy() {
     opaque_ = image->IsEnabled() && image->GetTransIndex() == -1 && !image->AlphaIsValid() &&
               !image->IsAlphaPaletteEnabled();
     background_ = palette().color(QPalette::Base).rgb();
-    std::fill(std::begin(colors_), std::end(colors_), qRgb(0, 0, 0));
-    for (uint32_t i = 0; i < std::min<uint32_t>(image->GetNumColors(), 256); ++i) {
-        const RGBQUAD c = image->GetPaletteColor(i);
-        colors_[i] = qRgb(c.rgbRed, c.rgbGreen, c.rgbBlue);
-    }
 }
 
 void CLumoView::VisibleSource(const QRect& device, std::vector<int>& rows, int& firstColumn,
@@ -176,10 +170,10 @@ void CLumoView::ConvertPieces(const std::vector<int>& rows, int firstColumn, int
     if (static_cast<int>(image.GetWidth()) != width ||
         static_cast<int>(image.GetHeight()) != height || bpp != copiedBpp_)
         return;
+    const CBitmapRows pixels(image);
     const int firstBand = firstColumn / kBandWidth, lastBand = lastColumn / kBandWidth;
     for (int y : rows) {
         uint8_t* done = converted_.data() + static_cast<size_t>(y) * static_cast<size_t>(bands_);
-        const uint8_t* in = image.GetBits(static_cast<uint32_t>(height - 1 - y));
         auto* out = reinterpret_cast<QRgb*>(screenCopy_.scanLine(y));
         for (int band = firstBand; band <= lastBand;) {
             if (done[band]) {
@@ -192,31 +186,12 @@ void CLumoView::ConvertPieces(const std::vector<int>& rows, int firstColumn, int
             const int x0 = band * kBandWidth, x1 = std::min((end + 1) * kBandWidth, width);
             std::fill(done + band, done + end + 1, uint8_t{1});
             band = end + 1;
-            if (!opaque_) {
+            if (opaque_) {
+                pixels.Convert(y, x0, x1, out);
+            } else {
                 std::fill(out + x0, out + x1, background_);
                 const QRect piece(x0, y, x1 - x0, 1);
                 Draw(image, screenCopy_, 0, 0, -1, -1, &piece);
-                continue;
-            }
-            switch (bpp) {
-                case 24: {
-                    const uint8_t* p = in + 3 * static_cast<size_t>(x0);
-                    for (int x = x0; x < x1; ++x, p += 3)
-                        out[x] =
-                            0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-                    break;
-                }
-                case 8:
-                    for (int x = x0; x < x1; ++x) out[x] = colors_[in[x]];
-                    break;
-                case 4:
-                    for (int x = x0; x < x1; ++x)
-                        out[x] = colors_[(in[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F];
-                    break;
-                default:
-                    for (int x = x0; x < x1; ++x)
-                        out[x] = colors_[(in[x >> 3] >> (7 - (x & 7))) & 1];
-                    break;
             }
         }
     }

@@ -78,7 +78,6 @@ class CLumoView : public QAbstractScrollArea, public CCommandTarget {
     int bands_ = 0;
     uint32_t copiedBpp_ = 0;  // the depth of the picture the pieces are made from
     bool opaque_ = true;      // drawn without blending (no transparency, no alpha)
-    QRgb colors_[256] = {};   // the palette as screen pixels
     QRgb background_ = 0;
     QSize scrollSize_;
     int dragLeft_ = 0, dragTop_ = 0, dragRight_ = 0, dragBottom_ = 0;

@@ -224,18 +224,42 @@ int Draw2On(const CRaster& image, Target& target, int x, int y, int cx, int cy) 
 
 // --- bitmaps ---
 
+CBitmapRows::CBitmapRows(const CRaster& image) : image_(image), bpp_(image.GetBpp()) {
+    for (uint32_t i = 0; i < std::min<uint32_t>(image.GetNumColors(), 256); ++i)
+        colors_[i] = ToRgb(image.GetPaletteColor(i));
+}
+
+void CBitmapRows::Convert(int y, int x0, int x1, QRgb* out) const {
+    const uint8_t* in = image_.GetBits(image_.GetHeight() - 1 - static_cast<uint32_t>(y));
+    switch (bpp_) {
+        case 24: {
+            const uint8_t* p = in + 3 * static_cast<size_t>(x0);
+            for (int x = x0; x < x1; ++x, p += 3)
+                out[x] = 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+            break;
+        }
+        case 8:
+            for (int x = x0; x < x1; ++x) out[x] = colors_[in[x]];
+            break;
+        case 4:
+            for (int x = x0; x < x1; ++x)
+                out[x] = colors_[(in[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F];
+            break;
+        default:
+            for (int x = x0; x < x1; ++x) out[x] = colors_[(in[x >> 3] >> (7 - (x & 7))) & 1];
+            break;
+    }
+}
+
 QImage MakeBitmap(const CRaster& image) {
     if (!image.IsValid()) return QImage();
     const int width = static_cast<int>(image.GetWidth());
     const int height = static_cast<int>(image.GetHeight());
     QImage bitmap(width, height, QImage::Format_RGB32);
     if (bitmap.isNull()) return bitmap;
-    const Sampler sampler(image);
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = sampler.Row(height - 1 - y);
-        auto* out = reinterpret_cast<QRgb*>(bitmap.scanLine(y));
-        for (int x = 0; x < width; ++x) out[x] = ToRgb(sampler.Color(row, x));
-    }
+    const CBitmapRows rows(image);
+    for (int y = 0; y < height; ++y)
+        rows.Convert(y, 0, width, reinterpret_cast<QRgb*>(bitmap.scanLine(y)));
     return bitmap;
 }
 

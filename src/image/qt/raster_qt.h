@@ -18,6 +18,20 @@
 // A screen-compatible copy (Format_RGB32) of the picture; a null QImage for an empty image.
 QImage MakeBitmap(const CRaster& image);
 
+// Rows of a picture as screen pixels (0xFFRRGGBB), without blending; the palette is read once.
+// It reads the image it was made for, which must outlive it unchanged in size and depth.
+class CBitmapRows {
+  public:
+    explicit CBitmapRows(const CRaster& image);
+    // Columns [x0, x1) of row y (0 at the top) into out[x0] .. out[x1 - 1].
+    void Convert(int y, int x0, int x1, QRgb* out) const;
+
+  private:
+    const CRaster& image_;
+    uint32_t bpp_;
+    QRgb colors_[256] = {};
+};
+
 // Rebuilds the image from a bitmap of the same size: monochrome and 8-bit indexed bitmaps keep
 // their depth and colour table, deeper ones become 24 bits (a 32-bit screen image included).
 // A null bitmap leaves the image empty and gives false.
