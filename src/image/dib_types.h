@@ -84,6 +84,20 @@ inline void Store32(uint8_t* p, uint32_t v) {
 }
 }  // namespace le
 
+// Most significant byte first, as PNG and zlib store their numbers.
+namespace be {
+inline uint32_t Load32(const uint8_t* p) {
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+           (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
+}
+inline void Store32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v >> 24);
+    p[1] = static_cast<uint8_t>(v >> 16);
+    p[2] = static_cast<uint8_t>(v >> 8);
+    p[3] = static_cast<uint8_t>(v);
+}
+}  // namespace be
+
 // The 40-byte header as it lies in a packed DIB block.
 inline BITMAPINFOHEADER LoadInfoHeader(const uint8_t* p) {
     BITMAPINFOHEADER h;

@@ -2,6 +2,7 @@
 // Palette, grey and colour images; an alpha channel goes into the alpha plane and back out.
 
 #include "image/codecs.h"
+#include "image/dib_types.h"
 #include "image/png_idat.h"
 
 #include <algorithm>
@@ -26,17 +27,6 @@ struct PngContext {
     ImageDataSource* source = nullptr;  // reading
     char message[256] = {};
 };
-
-uint32_t Big32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
-void PutBig32(uint32_t value, uint8_t* p) {
-    p[0] = uint8_t(value >> 24);
-    p[1] = uint8_t(value >> 16);
-    p[2] = uint8_t(value >> 8);
-    p[3] = uint8_t(value);
-}
 
 // The file as libpng reads it, with the image data inflated ahead by libdeflate (several times as
 // fast as zlib's inflate, and on two cores where the data has a flush point to cut at): the IDAT
@@ -118,7 +108,7 @@ class ImageDataSource {
         } else if (!Take(header, 8)) {
             return false;
         }
-        const uint32_t length = Big32(header);
+        const uint32_t length = be::Load32(header);
         const bool critical = !(header[4] & 0x20);
         if (std::memcmp(header + 4, "IDAT", 4) == 0 && !imageRead && length <= 0x7fffffff) {
             imageRead = true;
@@ -134,7 +124,7 @@ class ImageDataSource {
         if (!CrcMatches(pending.data() + 4, length)) return Fail("CRC error");
         if (std::memcmp(header + 4, "IHDR", 4) == 0 && length == 13) {
             const uint8_t* data = pending.data() + 8;
-            const uint64_t width = Big32(data), height = Big32(data + 4);
+            const uint64_t width = be::Load32(data), height = be::Load32(data + 4);
             const unsigned depth = data[8], colorType = data[9], interlace = data[12];
             const unsigned channels = colorType == 2   ? 3
                                       : colorType == 4 ? 2
@@ -149,7 +139,7 @@ class ImageDataSource {
 
     // `bytes` starts with the chunk type, followed by `length` bytes of data and the CRC.
     static bool CrcMatches(const uint8_t* bytes, uint32_t length) {
-        return libdeflate_crc32(0, bytes, size_t{length} + 4) == Big32(bytes + 4 + length);
+        return libdeflate_crc32(0, bytes, size_t{length} + 4) == be::Load32(bytes + 4 + length);
     }
 
     bool Fail(const char* reason) {
@@ -166,21 +156,21 @@ class ImageDataSource {
         if (here >= 0 && end > here && end - here <= int64_t{1} << 31)
             compressed.reserve(static_cast<size_t>(end - here));  // the data cannot be more
         for (;;) {
-            const uint32_t length = Big32(current);
+            const uint32_t length = be::Load32(current);
             const size_t start = compressed.size();
             compressed.resize(start + length);
             uint8_t crc[4];
             if (!Take(compressed.data() + start, length) || !Take(crc, 4)) return false;
-            if (libdeflate_crc32(typeCrc, compressed.data() + start, length) != Big32(crc))
+            if (libdeflate_crc32(typeCrc, compressed.data() + start, length) != be::Load32(crc))
                 return Fail("CRC error");
             if (!Take(current, 8)) return false;
-            if (std::memcmp(current + 4, "IDAT", 4) != 0 || Big32(current) > 0x7fffffff) break;
+            if (std::memcmp(current + 4, "IDAT", 4) != 0 || be::Load32(current) > 0x7fffffff) break;
         }
         std::memcpy(held, current, 8);
         heldHeader = true;
         if (expected > 0 && expected <= kMostInflated) {
             if (pngidat::Inflate(compressed.data(), compressed.size(), expected, inflated)) {
-                adler = Big32(compressed.data() + compressed.size() - 4);
+                adler = be::Load32(compressed.data() + compressed.size() - 4);
                 std::vector<uint8_t>().swap(compressed);
                 for (const pngidat::Inflated& run : inflated) total += run.size;
                 // The checksum was checked against the data by Inflate().
@@ -216,7 +206,7 @@ class ImageDataSource {
             offset += n;
             if (last) {
                 tail.resize(4);
-                PutBig32(adler, tail.data());
+                be::Store32(tail.data(), adler);
             }
         } else {
             const size_t n = std::min(kPassStep, compressed.size() - served);
@@ -226,12 +216,12 @@ class ImageDataSource {
             last = served == compressed.size();
         }
         const size_t length = pending.size() - 8 + directSize + tail.size();
-        PutBig32(static_cast<uint32_t>(length), pending.data());
+        be::Store32(pending.data(), static_cast<uint32_t>(length));
         uint32_t crc = libdeflate_crc32(0, pending.data() + 4, pending.size() - 4);
         if (directSize) crc = libdeflate_crc32(crc, direct, directSize);
         crc = libdeflate_crc32(crc, tail.data(), tail.size());
         tail.resize(tail.size() + 4);
-        PutBig32(crc, tail.data() + tail.size() - 4);
+        be::Store32(tail.data() + tail.size() - 4, crc);
         if (last) serving = false;  // the data goes at the next refill
         return true;
     }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "image/dib_types.h"
 #include "image/raster_ops_internal.h"
 
 namespace pngidat {
@@ -252,8 +253,7 @@ bool Inflate(const uint8_t* stream, size_t size, size_t limit, std::vector<Infla
         return false;
     const uint8_t* body = stream + 2;
     const size_t bodySize = size - 6;
-    const uint32_t adler = uint32_t{stream[size - 4]} << 24 | uint32_t{stream[size - 3]} << 16 |
-                           uint32_t{stream[size - 2]} << 8 | stream[size - 1];
+    const uint32_t adler = be::Load32(stream + size - 4);
     const size_t cut = bodySize >= kSplitBytes ? FindCut(body, bodySize) : 0;
     if (cut > 0) {
         // The first half ends on the flush; a final empty block (fixed codes, end of block at
