@@ -20,6 +20,9 @@ constexpr int kMostTries = 4;       // pictures tried per size before the icon i
 constexpr qint64 kLargestFile = qint64{1} << 30;
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr size_t kInfoHeaderSize = 40;
+// Pixels decoded for one file, all pictures together: a file whose groups all name the same
+// large picture would otherwise decode it once per group.
+constexpr uint64_t kMostPixelsDecoded = uint64_t{1} << 25;
 
 bool IsPng(const uint8_t* data, size_t size) {
     return size >= sizeof kPngSignature &&
@@ -134,7 +137,11 @@ QImage DecodeIconImage(const uint8_t* data, size_t size) {
     return IsPng(data, size) ? DecodePng(data, size) : DecodeBitmap(data, size);
 }
 
-QImage IconPicture(const uint8_t* file, const PeIconGroup& group, int side) {
+namespace {
+
+// The group's picture as IconPicture makes it, counting the pixels decoded against `pixelsLeft`.
+QImage BudgetedPicture(const uint8_t* file, const PeIconGroup& group, int side,
+                       uint64_t* pixelsLeft) {
     // Exact size first, then larger ones from the nearest up, then smaller ones from the nearest
     // down; within a size the most colours first.
     auto rank = [&](const PeIconImage& entry) {
@@ -149,29 +156,49 @@ QImage IconPicture(const uint8_t* file, const PeIconGroup& group, int side) {
     int tries = 0;
     for (const PeIconImage* entry : order) {
         if (++tries > kMostTries) break;
+        if (pixelsLeft && *pixelsLeft == 0) break;
         const QImage picture = DecodeIconImage(file + entry->offset, entry->size);
+        if (pixelsLeft) {
+            const uint64_t pixels = uint64_t(picture.width()) * uint64_t(picture.height()) + 1;
+            *pixelsLeft -= std::min(pixels, *pixelsLeft);
+        }
         if (!picture.isNull()) return ToSide(picture, side);
     }
     return {};
 }
 
-std::vector<IconPictures> ExtractIcons(const uint8_t* file, size_t size) {
+}  // namespace
+
+QImage IconPicture(const uint8_t* file, const PeIconGroup& group, int side) {
+    return BudgetedPicture(file, group, side, nullptr);
+}
+
+std::vector<IconPictures> ExtractIcons(const uint8_t* file, size_t size, bool* cutShort) {
+    bool cut = false;
     std::vector<IconPictures> icons;
-    for (const PeIconGroup& group : ReadPeIconGroups(file, size)) {
-        IconPictures pictures{IconPicture(file, group, 32), IconPicture(file, group, 16)};
+    uint64_t pixelsLeft = kMostPixelsDecoded;
+    for (const PeIconGroup& group : ReadPeIconGroups(file, size, &cut)) {
+        if (pixelsLeft == 0) {
+            cut = true;
+            break;
+        }
+        IconPictures pictures{BudgetedPicture(file, group, 32, &pixelsLeft),
+                              BudgetedPicture(file, group, 16, &pixelsLeft)};
         if (!pictures.large.isNull() && !pictures.small.isNull()) icons.push_back(pictures);
     }
+    if (cutShort) *cutShort = cut;
     return icons;
 }
 
-std::vector<IconPictures> ExtractIcons(const QString& path) {
+std::vector<IconPictures> ExtractIcons(const QString& path, bool* cutShort) {
+    if (cutShort) *cutShort = false;
     // Read whole rather than mapped: a file cut short while it is read must not end the program.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() <= 0 || file.size() > kLargestFile)
         return {};
     const QByteArray bytes = file.readAll();
     return ExtractIcons(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                        static_cast<size_t>(bytes.size()));
+                        static_cast<size_t>(bytes.size()), cutShort);
 }
 
 }  // namespace platform

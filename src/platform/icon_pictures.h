@@ -29,9 +29,11 @@ QImage DecodeIconImage(const uint8_t* data, size_t size);
 // the nearest larger, else the nearest smaller, scaled smoothly. Null when no entry decodes.
 QImage IconPicture(const uint8_t* file, const PeIconGroup& group, int side);
 
-// Every icon of the file that has a picture, in the order of its groups.
-std::vector<IconPictures> ExtractIcons(const uint8_t* file, size_t size);
+// Every icon of the file that has a picture, in the order of its groups. Within a budget (the
+// reader's, and the pixels decoded): past it the icons made so far are given and `cutShort`
+// (when given) is set.
+std::vector<IconPictures> ExtractIcons(const uint8_t* file, size_t size, bool* cutShort = nullptr);
 // The same for a file on disk; nothing for a file that cannot be read.
-std::vector<IconPictures> ExtractIcons(const QString& path);
+std::vector<IconPictures> ExtractIcons(const QString& path, bool* cutShort = nullptr);
 
 }  // namespace platform

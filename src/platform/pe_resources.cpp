@@ -133,24 +133,33 @@ class PeImage {
 };
 
 // Walks the three levels of the resource tree (type, name, language). Any directory that leads
-// back to one of its ancestors makes the whole tree untrustworthy.
+// back to one of its ancestors makes the whole tree untrustworthy. Every entry read is counted
+// against the budget; past it nothing more is read and the tree says it was cut short.
 class ResourceTree {
   public:
-    explicit ResourceTree(const PeImage& image) : image_(image) {}
+    ResourceTree(const PeImage& image, size_t mostEntries)
+        : image_(image), entriesLeft_(mostEntries) {}
 
     bool looped() const { return looped_; }
+    bool cutShort() const { return cutShort_; }
 
-    // The entries of the directory at `offset`; empty when it does not lie in the file.
-    std::vector<DirectoryEntry> Directory(uint32_t offset) const {
+    // The first `most` entries of the directory at `offset`; empty when it does not lie in the
+    // file or the budget is spent.
+    std::vector<DirectoryEntry> Directory(uint32_t offset, size_t most = SIZE_MAX) {
         const uint64_t address = uint64_t{image_.resourceAddress()} + offset;
         std::optional<ByteReader> header = image_.At(address, kDirectoryHeaderSize);
         if (!header) return {};
         header->Skip(12);
         const size_t named = header->U16();
-        const size_t count = named + header->U16();
+        size_t count = std::min(named + header->U16(), most);
+        if (count > entriesLeft_) {
+            count = entriesLeft_;
+            cutShort_ = true;
+        }
         std::optional<ByteReader> in =
             image_.At(address + kDirectoryHeaderSize, uint64_t{count} * kDirectoryEntrySize);
         if (!in) return {};
+        entriesLeft_ -= count;
         std::vector<DirectoryEntry> entries(count);
         for (DirectoryEntry& entry : entries) {
             const uint32_t name = in->U32(), target = in->U32();
@@ -180,10 +189,10 @@ class ResourceTree {
         return {};
     }
 
-    // The data of a name's first language.
+    // The data of a name's first language (only that entry of its directory is read).
     std::optional<Span> FirstLanguage(const DirectoryEntry& name) {
         if (!name.subdirectory || !Descend(name.target, {0, typeDirectory_})) return std::nullopt;
-        const std::vector<DirectoryEntry> languages = Directory(name.target);
+        const std::vector<DirectoryEntry> languages = Directory(name.target, 1);
         if (languages.empty()) return std::nullopt;
         const DirectoryEntry& first = languages.front();
         if (first.subdirectory) {
@@ -212,16 +221,24 @@ class ResourceTree {
     const PeImage& image_;
     uint32_t typeDirectory_ = 0;
     bool looped_ = false;
+    bool cutShort_ = false;
+    size_t entriesLeft_;
 };
 
-// The pictures of one group that the file holds, by the ids its entries name.
-PeIconGroup ReadGroup(const uint8_t* file, Span group, const std::map<uint32_t, Span>& icons) {
+// The pictures of one group that the file holds, by the ids its entries name; at most
+// `entriesLeft` entries are read, and the count read is taken off it.
+PeIconGroup ReadGroup(const uint8_t* file, Span group, const std::map<uint32_t, Span>& icons,
+                      size_t& entriesLeft, bool& cutShort) {
     PeIconGroup result;
     ByteReader in(file + group.offset, group.size);
     in.Skip(4);  // reserved, type
-    const size_t count =
-        std::min<size_t>(in.U16(), (group.size - kGroupHeaderSize) / kGroupEntrySize);
+    size_t count = std::min<size_t>(in.U16(), (group.size - kGroupHeaderSize) / kGroupEntrySize);
     if (in.Failed()) return result;
+    if (count > entriesLeft) {
+        count = entriesLeft;
+        cutShort = true;
+    }
+    entriesLeft -= count;
     for (size_t i = 0; i < count; ++i) {
         PeIconImage image;
         const uint8_t width = in.U8(), height = in.U8();
@@ -243,28 +260,39 @@ PeIconGroup ReadGroup(const uint8_t* file, Span group, const std::map<uint32_t, 
 
 }  // namespace
 
-std::vector<PeIconGroup> ReadPeIconGroups(const uint8_t* file, size_t size) {
+std::vector<PeIconGroup> ReadPeIconGroups(const uint8_t* file, size_t size, bool* cutShort,
+                                          const PeBudget& budget) {
+    if (cutShort) *cutShort = false;
     if (!file) return {};
     const PeImage image(file, size);
     if (!image.valid()) return {};
 
-    ResourceTree tree(image);
+    ResourceTree tree(image, budget.directoryEntries);
     std::map<uint32_t, Span> icons;
     for (const DirectoryEntry& name : tree.NamesOfType(kTypeIcon)) {
+        if (tree.cutShort()) break;
         if (name.named || icons.count(name.id)) continue;
         if (const std::optional<Span> data = tree.FirstLanguage(name)) icons[name.id] = *data;
         if (tree.looped()) return {};
     }
 
     std::vector<PeIconGroup> groups;
+    size_t groupEntriesLeft = budget.groupEntries;
+    bool groupsCut = false;
     for (const DirectoryEntry& name : tree.NamesOfType(kTypeGroupIcon)) {
+        if (tree.cutShort() || groupsCut) break;
+        if (groups.size() >= budget.groups || groupEntriesLeft == 0) {
+            groupsCut = true;
+            break;
+        }
         const std::optional<Span> data = tree.FirstLanguage(name);
         if (tree.looped()) return {};
         if (!data || data->size < kGroupHeaderSize) continue;
-        PeIconGroup group = ReadGroup(file, *data, icons);
+        PeIconGroup group = ReadGroup(file, *data, icons, groupEntriesLeft, groupsCut);
         if (!group.images.empty()) groups.push_back(std::move(group));
     }
     if (tree.looped()) return {};
+    if (cutShort) *cutShort = tree.cutShort() || groupsCut;
     return groups;
 }
 

@@ -25,9 +25,20 @@ struct PeIconGroup {
     std::vector<PeIconImage> images;
 };
 
+// What one reading of a file may cost: directory entries visited, group entries read and groups
+// listed. A file can make every group name the same huge group, or every name share one huge
+// directory, and so claim far more than its bytes hold.
+struct PeBudget {
+    size_t directoryEntries = size_t{1} << 18;
+    size_t groupEntries = size_t{1} << 16;
+    size_t groups = size_t{1} << 13;
+};
+
 // Every icon group of the file, in directory order (named groups first, then ids ascending),
 // each in its first language. A file that is not PE, is cut short or whose resource directories
 // loop holds no icons: the result is empty. Groups naming no picture the file holds are left out.
-std::vector<PeIconGroup> ReadPeIconGroups(const uint8_t* file, size_t size);
+// Past the budget the groups read so far are given, and `cutShort` (when given) is set.
+std::vector<PeIconGroup> ReadPeIconGroups(const uint8_t* file, size_t size,
+                                          bool* cutShort = nullptr, const PeBudget& budget = {});
 
 }  // namespace platform

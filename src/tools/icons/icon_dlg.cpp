@@ -5,6 +5,7 @@
 #include "panel/hover_button.h"
 #include "platform/dialog_units.h"
 #include "platform/icon_theme.h"
+#include "platform/message_box.h"
 #include "ui_icon_dlg.h"
 #include "workspace/capture_preview_dlg.h"
 
@@ -164,8 +165,18 @@ void CIconDlg::OnBrowse() {
 void CIconDlg::ExtractFrom(const QString& path) {
     filePath_ = path;
     ui_->id1048->setText(path);
-    fileIcons_ = platform::ExtractIcons(path);
+    bool cutShort = false;
+    fileIcons_ = platform::ExtractIcons(path, &cutShort);
     iconCount_ = static_cast<int>(fileIcons_.size());
+    if (cutShort) {
+        // A file whose directories claim far more than it can hold: what was read is listed.
+        platform::ShowMessage(QString("%1\nholds more icon entries than can be read; the file was "
+                                      "cut short after %2 icons.")
+                                  .arg(QDir::toNativeSeparators(path))
+                                  .arg(iconCount_)
+                                  .toStdString(),
+                              "Quillet", platform::MessageIcon::Warning);
+    }
     if (fileIcons_.empty()) return;
 
     QListWidget* list = ui_->id1045;
