@@ -21,6 +21,7 @@ constexpr uint32_t kLargestHeaderSize = 124;  // version 5 header
 constexpr uint32_t BI_JPEG = 4;
 constexpr uint32_t BI_PNG = 5;
 constexpr uint32_t BI_ALPHABITFIELDS = 6;
+constexpr uint64_t kRlePixelsPerByte = 4096;
 
 struct DibLayout {
     BITMAPINFOHEADER h;
@@ -248,13 +249,17 @@ bool ReadDib(CRaster& image, CByteStream& stream, int64_t bitsOffset, uint32_t t
     const int64_t room = bitsOffset >= 0 ? bitsOffset - paletteStart : -1;
     const bool rle = d.h.biCompression == BI_RLE8 || d.h.biCompression == BI_RLE4;
 
-    // Refuse before allocating when the file cannot hold the rows it announces.
-    if (!rle && streamSize >= 0) {
+    // Refuse before allocating when the file cannot hold the rows it announces. Run-length
+    // rows are bounded by what their codes can cover: a run paints at most 255 pixels for two
+    // bytes; moves and an early end leave pixels unpainted, which no real bitmap does for more
+    // than a few thousand pixels a byte.
+    if (streamSize >= 0) {
         const uint64_t sourceRow = ((uint64_t{d.width} * d.h.biBitCount + 31) / 32) * 4;
         const int64_t start =
             bitsOffset >= 0 ? bitsOffset : paletteStart + d.colors * (d.core ? 3 : 4);
-        if (static_cast<uint64_t>(std::max<int64_t>(streamSize - start, 0)) <
-            sourceRow * d.height) {
+        const uint64_t left = static_cast<uint64_t>(std::max<int64_t>(streamSize - start, 0));
+        if (rle ? uint64_t{d.width} * d.height > (left + 2) * kRlePixelsPerByte
+                : left < sourceRow * d.height) {
             image.SetLastError(kErrCorrupted);
             return false;
         }

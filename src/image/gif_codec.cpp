@@ -23,6 +23,7 @@ constexpr const char* kErrNoImages = "multipage GIF, no images!";
 constexpr const char* kErrBadImage = "Bad image pointer";
 
 constexpr int kMaxCodes = 4096;
+constexpr uint64_t kFreeScreenPixels = uint64_t{1} << 22;
 constexpr uint32_t kRowsBetweenEscapeChecks = 64;
 
 // --- reading ---
@@ -36,7 +37,8 @@ struct GifFrame {
     int transparent = -1;
     uint16_t delay = 0;
     int disposal = 0;
-    size_t data = 0;  // file position of the LZW minimum code size
+    size_t data = 0;       // file position of the LZW minimum code size
+    size_t dataBytes = 0;  // bytes from there to the end of its sub-blocks (or of the file)
 };
 
 struct GifFile {
@@ -111,12 +113,29 @@ const char* ScanGif(const std::vector<uint8_t>& bytes, GifFile& gif) {
             if (!in.Skip(3 * frame.tableSize)) break;
         }
         frame.data = in.Position();
-        if (frame.width && frame.height) gif.frames.push_back(frame);
+        const bool listed = frame.width && frame.height;
+        if (listed) gif.frames.push_back(frame);
         control = GifFrame();
         in.U8();  // LZW minimum code size
-        if (in.Failed() || !SkipSubBlocks(in)) break;
+        const bool whole = !in.Failed() && SkipSubBlocks(in);
+        if (listed) gif.frames.back().dataBytes = (whole ? in.Position() : in.Size()) - frame.data;
+        if (!whole) break;
     }
     return nullptr;
+}
+
+// The most pixels the LZW data of a block can give: each code is at least one bit longer than
+// the minimum code size, each code's string is at most one longer than the codes before it since
+// the table was cleared, and no string is longer than the table. A block claiming more than this
+// is refused before its picture is allocated.
+uint64_t MostLzwPixels(const std::vector<uint8_t>& bytes, const GifFrame& f) {
+    const int minimum = f.data < bytes.size() ? std::max<int>(bytes[f.data], 1) : 1;
+    const uint64_t codes = uint64_t{f.dataBytes} * 8 / static_cast<uint64_t>(minimum + 1) + 1;
+    return codes < 2 * kMaxCodes ? codes * (codes + 1) / 2 : codes * kMaxCodes;
+}
+
+bool DataCanFill(const std::vector<uint8_t>& bytes, const GifFrame& f) {
+    return uint64_t{f.width} * f.height <= MostLzwPixels(bytes, f);
 }
 
 // Reads LZW codes from the sub-blocks that start at `position`.
@@ -280,6 +299,7 @@ const char* DecodeBlockImage(const std::vector<uint8_t>& bytes, const GifFrame& 
     const uint32_t colors = f.table ? f.tableSize : 256;
     uint32_t depth = colors <= 2 ? 1 : colors <= 16 ? 4 : 8;
     if (f.transparent >= 0) depth = 8;
+    if (!DataCanFill(bytes, f)) return kErrCorrupted;
     if (!image.Create(f.width, f.height, depth, kTypeGif)) return kErrMemory;
     const uint32_t entries = image.GetNumColors();
     for (uint32_t i = 0; i < entries; ++i) {
@@ -321,6 +341,13 @@ const char* ComposeFrames(const std::vector<uint8_t>& bytes, const GifFile& gif,
                           CRaster& image) {
     const uint32_t width = gif.screenWidth, height = gif.screenHeight;
     if (!width || !height) return kErrCorrupted;
+    // The screen is allocated only as far as the frames drawn on it can fill it; pixels no frame
+    // covers stay transparent, and a modest screen is allowed whatever its frames.
+    uint64_t fillable = kFreeScreenPixels;
+    for (size_t i = 0; i <= last; ++i)
+        fillable += std::min(uint64_t{gif.frames[i].width} * gif.frames[i].height,
+                             MostLzwPixels(bytes, gif.frames[i]));
+    if (uint64_t{width} * height > fillable) return kErrCorrupted;
     if (!image.Create(width, height, 24, kTypeGif) || !image.AlphaCreate()) return kErrMemory;
     uint8_t* alpha = image.AlphaGetBits();
     BlockPixels pixels;

@@ -131,6 +131,18 @@ struct Decoder {
     std::vector<uint8_t> cmykRow;
 };
 
+// Whether the rest of the file can hold the picture its header announces. Huffman codes are at
+// least one bit, and every 8 x 8 block of the picture takes at least one for its DC value (in a
+// progressive file too), so a file holds no more than 512 pixels a byte (1024 allowed). The
+// adaptive arithmetic coder can say far more with a bit; it gets a 32 times wider bound.
+bool DataCanFill(StreamSource& source, const jpeg_decompress_struct& cinfo) {
+    const int64_t here = source.stream->Tell(), end = source.stream->Size();
+    if (here < 0 || end < here) return true;  // a stream of unknown length
+    const uint64_t left = uint64_t(end - here) + source.pub.bytes_in_buffer;
+    const uint64_t perByte = cinfo.arith_code ? uint64_t{1} << 15 : 1024;
+    return uint64_t{cinfo.image_width} * cinfo.image_height <= (left + 64) * perByte;
+}
+
 // Runs between setjmp and the end of the decoding; holds no object with a destructor.
 const char* DecodeRows(Decoder& d, CRaster& image) {
     jpeg_decompress_struct& cinfo = d.cinfo;
@@ -139,6 +151,7 @@ const char* DecodeRows(Decoder& d, CRaster& image) {
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_EXT_BGR;
     jpeg_calc_output_dimensions(&cinfo);
+    if (!DataCanFill(d.source, cinfo)) return "Premature end of JPEG file";
     if (!image.Create(cinfo.output_width, cinfo.output_height, grey ? 8 : 24, kTypeJpeg))
         return "Can't allocate memory";
     if (grey) image.SetGrayPalette();

@@ -70,15 +70,32 @@ class ImageDataSource {
         return true;
     }
 
+    // False when the image data read cannot fill `filtered` bytes of filtered rows: deflate
+    // makes at most 1032 bytes of one, so a picture needing more than that is refused before it is
+    // allocated.
+    bool CanFill(uint64_t filtered) const {
+        if (!imageRead || !sized) return true;
+        return filtered <= imageBytes * kMostInflation + 1024;
+    }
+
     const char* error = "Read Error";
 
   private:
+    static constexpr uint64_t kMostInflation = 1032;
     static constexpr size_t kPassStep = 64 * 1024;
     static constexpr size_t kStoredBlock = 65535;
     // Above this, the image data is left to libpng's own inflate, row by row, to spare memory.
     static constexpr uint64_t kMostInflated = uint64_t{1} << 30;
 
     bool Take(uint8_t* out, size_t size) { return stream.Read(out, 1, size) == size; }
+
+    // Whether the stream still holds `size` bytes; a stream of unknown length may.
+    bool Holds(uint64_t size) {
+        const int64_t here = stream.Tell(), end = stream.Size();
+        if (here < 0 || end < 0) return true;
+        sized = true;
+        return end >= here && uint64_t(end - here) >= size;
+    }
 
     bool Refill() {
         pending.clear();
@@ -110,6 +127,9 @@ class ImageDataSource {
         }
         const uint32_t length = be::Load32(header);
         const bool critical = !(header[4] & 0x20);
+        // A chunk longer than what is left of the file is cut short: no room is made for it,
+        // nor is it handed on for libpng to make room for.
+        if (length <= 0x7fffffff && !Holds(uint64_t{length} + 4)) return false;
         if (std::memcmp(header + 4, "IDAT", 4) == 0 && !imageRead && length <= 0x7fffffff) {
             imageRead = true;
             return ReadImageData(header);
@@ -157,6 +177,7 @@ class ImageDataSource {
             compressed.reserve(static_cast<size_t>(end - here));  // the data cannot be more
         for (;;) {
             const uint32_t length = be::Load32(current);
+            if (!Holds(uint64_t{length} + 4)) return false;
             const size_t start = compressed.size();
             compressed.resize(start + length);
             uint8_t crc[4];
@@ -168,7 +189,9 @@ class ImageDataSource {
         }
         std::memcpy(held, current, 8);
         heldHeader = true;
-        if (expected > 0 && expected <= kMostInflated) {
+        imageBytes = compressed.size();
+        if (expected > 0 && expected <= kMostInflated &&
+            expected <= imageBytes * kMostInflation + 1024) {
             if (pngidat::Inflate(compressed.data(), compressed.size(), expected, inflated)) {
                 adler = be::Load32(compressed.data() + compressed.size() - 4);
                 std::vector<uint8_t>().swap(compressed);
@@ -236,6 +259,8 @@ class ImageDataSource {
     uint64_t passRemaining = 0;
     uint64_t expected = 0;  // bytes of filtered rows the header announces, 0: unknown
     bool imageRead = false, serving = false, stored = false;
+    bool sized = false;       // the stream's length is known
+    uint64_t imageBytes = 0;  // compressed image data in the file
     std::vector<uint8_t> compressed;
     std::vector<pngidat::Inflated> inflated;
     size_t total = 0, served = 0;  // inflated bytes in all, handed on
@@ -409,6 +434,14 @@ const char* ReadImage(PngReader& r, CRaster& image) {
     png_read_info(png, info);
     const int fileDepth = png_get_bit_depth(png, info);
     const ReadPlan plan = PlanRead(png, info);
+    // The pixels' bytes as stored, without the filter bytes (a lower bound for either layout).
+    const unsigned samples = plan.colorType == PNG_COLOR_TYPE_RGB          ? 3
+                             : plan.colorType == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
+                             : plan.colorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                                                                           : 1;
+    const uint64_t stored =
+        uint64_t{plan.height} * uint64_t{plan.width} * samples * unsigned(fileDepth) / 8;
+    if (!r.context.source->CanFill(stored)) return "Not enough image data";
     if (!image.Create(plan.width, plan.height, plan.depth, kTypePng))
         return "Can't allocate memory";
     ReadColours(png, info, plan, fileDepth, image, r.entryAlpha);

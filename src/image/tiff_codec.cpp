@@ -281,9 +281,49 @@ const char* ReadRgbaRows(TIFF* tif, const PageLayout& p, CRaster& image) {
     return error;
 }
 
-const char* ReadPage(TIFF* tif, CRaster& image) {
+// The most bytes of samples one byte of a strip or tile can give, by compression: runs of 128
+// for two bytes, deflate's 1032, LZW codes of nine bits or more for strings of up to 4096 bytes;
+// the rest (fax, JPEG, newer ones) get a wide bound.
+uint64_t MostExpansion(uint16_t compression) {
+    switch (compression) {
+        case COMPRESSION_NONE:
+            return 1;
+        case COMPRESSION_PACKBITS:
+            return 64;
+        case COMPRESSION_ADOBE_DEFLATE:
+        case COMPRESSION_DEFLATE:
+            return 1032;
+        case COMPRESSION_LZW:
+            return 4096;
+        default:
+            return uint64_t{1} << 16;
+    }
+}
+
+// Whether the page's strips or tiles, as far as they lie in the file, can fill its samples: a
+// page whose header claims a huge picture, or whose strips claim more bytes than the file has,
+// is refused before its picture is allocated.
+bool DataCanFill(TIFF* tif, const PageLayout& p, uint64_t fileSize) {
+    const uint64_t needed = uint64_t{p.width} * p.height * p.spp * p.bps / 8;
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    const uint64_t perByte = MostExpansion(compression);
+    const uint32_t count = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    // Each strip in the file has its own offset and count, so there are no more than its bytes.
+    const uint64_t listed = std::min<uint64_t>(count, fileSize);
+    uint64_t held = 0;
+    for (uint32_t i = 0; i < listed && held * perByte < needed; ++i) {
+        const uint64_t offset = TIFFGetStrileOffset(tif, i);
+        const uint64_t bytes = TIFFGetStrileByteCount(tif, i);
+        if (offset < fileSize) held += std::min(bytes, fileSize - offset);
+    }
+    return held * perByte + 1024 >= needed;
+}
+
+const char* ReadPage(TIFF* tif, CRaster& image, uint64_t fileSize) {
     const PageLayout p = ReadLayout(tif);
     if (p.width == 0 || p.height == 0) return "Corrupted TIFF file!";
+    if (!DataCanFill(tif, p, fileSize)) return "Corrupted TIFF file!";
     if (!image.Create(p.width, p.height, p.direct && p.photometric != PHOTOMETRIC_RGB ? p.bps : 24,
                       kTypeTiff))
         return "No space for raster buffer";
@@ -403,7 +443,7 @@ bool DecodeTiff(CRaster& image, CByteStream& stream) {
         return false;
     }
     const char* error = TIFFSetDirectory(tif.get(), static_cast<tdir_t>(frame))
-                            ? ReadPage(tif.get(), image)
+                            ? ReadPage(tif.get(), image, static_cast<uint64_t>(s.size))
                             : "Corrupted TIFF file!";
     if (error) {
         image.SetLastError(error);

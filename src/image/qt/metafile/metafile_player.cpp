@@ -909,10 +909,37 @@ const char* ReadEmfHeader(const std::vector<uint8_t>& bytes, Layout& layout) {
     return nullptr;
 }
 
+// Whether every record up to the end record lies within the file, walked as the players walk
+// them: a file whose records run past its end is refused before its picture is allocated.
+bool RecordsHold(const std::vector<uint8_t>& bytes, const Layout& layout) {
+    ByteReader in(bytes);
+    in.Seek(layout.placeable ? layout.records : 0);
+    const size_t header = layout.placeable ? 6 : 8;
+    while (in.Left() >= header) {
+        const size_t start = in.Position();
+        uint64_t size = 0;
+        bool end = false;
+        if (layout.placeable) {
+            size = uint64_t{in.U32()} * 2;
+            end = in.U16() == 0;
+        } else {
+            end = in.U32() == 14;
+            size = in.U32();
+        }
+        if (end && layout.placeable) return true;
+        if (size < header || size > bytes.size() - start) return false;
+        if (end) return true;
+        const uint64_t next = start + (layout.placeable ? size : (size + 3) & ~uint64_t{3});
+        if (!in.Seek(static_cast<size_t>(std::min<uint64_t>(next, bytes.size())))) break;
+    }
+    return true;
+}
+
 const char* Render(const std::vector<uint8_t>& bytes, const Layout& layout, QPointF dpi,
                    CRaster& image) {
     QSize size = layout.size;
     if (size.width() <= 0 || size.height() <= 0) return kErrCorrupted;
+    if (!RecordsHold(bytes, layout)) return kErrCorrupted;
     const int longest = std::max(size.width(), size.height());
     if (longest > kMaxSide) {
         const double scale = static_cast<double>(kMaxSide) / longest;
