@@ -176,6 +176,16 @@ inline constexpr int kCmdImageAsHtml = 32822;
 inline constexpr int kCmdThumbnailGallery = 32823;
 inline constexpr int kCmdAnnotate = 32836;
 
+// The Annotate menu and tool bar: the tools in their order (Select .. Solid redaction box), the
+// palette's colours, the chooser, the three widths, and the commands on the marks.
+inline constexpr int kHintAnnotationsChanged = 1026;  // views: the marks changed, not the picture
+inline constexpr int kCmdAnnotateToolFirst = 32900;   // up to 32911
+inline constexpr int kCmdAnnotateColorFirst = 32920;  // up to 32927
+inline constexpr int kCmdAnnotateColorOther = 32928;
+inline constexpr int kCmdAnnotateWidthFirst = 32930;  // up to 32932
+inline constexpr int kCmdDeleteAnnotation = 32935;
+inline constexpr int kCmdApplyAnnotations = 32936;
+
 // Operation dialogs and their controls.
 inline constexpr int kIncreaseDepthDialog = 142;
 inline constexpr int kDecreaseDepthDialog = 143;

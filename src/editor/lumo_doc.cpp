@@ -1,6 +1,7 @@
 #include "editor/lumo_doc.h"
 
 #include "app/quillet_app.h"
+#include "editor/annotation/burn_in.h"
 #include "editor/doc_template.h"
 #include "editor/html_preview_dlg.h"
 #include "editor/image_prompt.h"
@@ -71,6 +72,13 @@ bool IsWorkerCommand(int id) {
         default:
             return false;
     }
+}
+
+// Commands that hand the picture on: the marks are burned in first (the Image menu's
+// operations do it when they start, after their dialogs).
+bool BurnsInFirst(int id) {
+    return id == ids::kCmdEditCopy || id == ids::kCmdReplicate || id == ids::kCmdMailRecipient ||
+           id == ids::kCmdApplyAnnotations;
 }
 
 // Operations that report their progress; the others show a busy text.
@@ -248,6 +256,8 @@ bool CLumoDoc::DoSave(const std::string& path, bool replace) {
         if (!PromptImageFile(proposal, QFileDialog::Options(), false, type)) return false;
         target = QFile::encodeName(proposal).toStdString();
     }
+    // What is saved is what the window shows: the marks go into the picture first.
+    if (!savingThumbnail && !ApplyAnnotations()) return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool saved = OnSaveDocument(target);
     QApplication::restoreOverrideCursor();
@@ -263,7 +273,7 @@ bool CLumoDoc::DoSave(const std::string& path, bool replace) {
 // --- workspace ----------------------------------------------------------------------------------
 
 void CLumoDoc::CropTo(int left, int top, int right, int bottom) {
-    if (!image || IsBusy()) return;
+    if (!image || IsBusy() || !ApplyAnnotations()) return;
     // The cut goes into a new picture: the picture as it was becomes the undo state uncopied.
     auto result = std::make_unique<CRaster>(image->GetType());
     if (!image->Crop(left, top, right, bottom, result.get())) return;
@@ -301,6 +311,31 @@ bool CLumoDoc::SaveToWorkspace() {
     return DoSave(imagePath, true);
 }
 
+// --- annotations --------------------------------------------------------------------------------
+
+bool CLumoDoc::ApplyAnnotations() {
+    if (annotations.IsEmpty()) return true;
+    if (!image || IsBusy()) return false;
+    // The marks go into a copy: the picture as it was becomes the undo state uncopied.
+    auto result = std::make_unique<CRaster>(*image);
+    if (!result->IsValid() || !BurnIn(*result, annotations)) {
+        platform::ShowMessage("Not enough memory to draw the annotations into the picture.",
+                              kCaption);
+        return false;
+    }
+    PushUndoState(std::move(image));
+    image = std::move(result);
+    annotations.Clear();
+    modified_ = true;
+    UpdateAllViews(ids::kHintImageChanged);
+    return true;
+}
+
+void CLumoDoc::AnnotationsChanged() {
+    modified_ = true;
+    UpdateAllViews(ids::kHintAnnotationsChanged);
+}
+
 // --- commands -----------------------------------------------------------------------------------
 
 bool CLumoDoc::Handles(int id) const {
@@ -318,6 +353,7 @@ bool CLumoDoc::Handles(int id) const {
         case ids::kCmdImageAsHtml:
         case ids::kCmdThumbnailGallery:
         case ids::kCmdMailRecipient:
+        case ids::kCmdApplyAnnotations:
             return true;
         default:
             return IsWorkerCommand(id);
@@ -335,12 +371,22 @@ CommandState CLumoDoc::UpdateCommand(int id) const {
     state.enabled = image != nullptr || !NeedsImage(id);
     switch (id) {
         case ids::kCmdEditUndo:
+            // The marks' own history comes first, then the picture's ring.
+            if (annotations.CanUndo()) {
+                state.text = "Undo annotation\tCtrl+Z";
+                break;
+            }
             state.enabled = state.enabled && undoLevel > 0;
             state.text = QString("Undo (%1)\tCtrl+Z").arg(undoLevel);
             break;
         case ids::kCmdEditRedo:
-            state.enabled = state.enabled && undoLevel < kUndoDepth &&
-                            undoImages[static_cast<size_t>(undoLevel)] != nullptr;
+            state.enabled =
+                state.enabled &&
+                (annotations.CanRedo() ||
+                 (undoLevel < kUndoDepth && undoImages[static_cast<size_t>(undoLevel)] != nullptr));
+            break;
+        case ids::kCmdApplyAnnotations:
+            state.enabled = state.enabled && !annotations.IsEmpty();
             break;
         case ids::kCmdZoomIn:
             state.enabled = state.enabled && zoom < kMaxZoom;
@@ -370,7 +416,10 @@ bool CLumoDoc::onCommand(int id) {
     // Commands arriving while an operation runs (timers, other windows) are refused.
     if (IsBusy()) return true;
     if (!UpdateCommand(id).enabled) return true;
+    if (BurnsInFirst(id) && !ApplyAnnotations()) return true;
     switch (id) {
+        case ids::kCmdApplyAnnotations:
+            break;  // burned in above
         case ids::kCmdEditUndo:
             Undo();
             break;
@@ -444,6 +493,11 @@ bool CLumoDoc::onCommand(int id) {
 }
 
 void CLumoDoc::Undo() {
+    if (annotations.CanUndo()) {
+        annotations.Undo();
+        AnnotationsChanged();
+        return;
+    }
     if (!image || undoLevel <= 0) return;
     --undoLevel;
     std::swap(image, undoImages[static_cast<size_t>(undoLevel)]);
@@ -452,6 +506,11 @@ void CLumoDoc::Undo() {
 }
 
 void CLumoDoc::Redo() {
+    if (annotations.CanRedo()) {
+        annotations.Redo();
+        AnnotationsChanged();
+        return;
+    }
     if (!image || undoLevel >= kUndoDepth || !undoImages[static_cast<size_t>(undoLevel)]) return;
     std::swap(image, undoImages[static_cast<size_t>(undoLevel)]);
     ++undoLevel;
@@ -546,7 +605,7 @@ void CLumoDoc::Annotate() {
 // --- the worker ---------------------------------------------------------------------------------
 
 bool CLumoDoc::RunWorker(int command, int32_t arg1, int32_t arg2, int32_t arg3) {
-    if (!image || IsBusy()) return false;
+    if (!image || IsBusy() || !ApplyAnnotations()) return false;
     pendingCommand = command;
     commandArg1 = arg1;
     commandArg2 = arg2;

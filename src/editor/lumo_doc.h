@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/command_target.h"
+#include "editor/annotation/annotation_layer.h"
 #include "image/raster.h"
 
 #include <QColor>
@@ -55,6 +56,14 @@ class CLumoDoc : public QObject, public CCommandTarget {
     bool OnSaveDocument(const std::string& path);
     bool DoSave(const std::string& path, bool replace);
 
+    // --- annotations ---
+    // Burns the marks into the picture as one step of the undo ring and clears their history;
+    // true when there were none or they are in. Saving, the Image menu, copying and sending do
+    // it first.
+    bool ApplyAnnotations();
+    // The view changed the marks: the document is modified and every view repaints them.
+    void AnnotationsChanged();
+
     // --- workspace ---
     void CropTo(int left, int top, int right, int bottom);
     void SetWorkspacePaths(bool icon, const char* extension);
@@ -98,6 +107,8 @@ class CLumoDoc : public QObject, public CCommandTarget {
     bool annotationTime = false;
     int annotateMode = 0;
     bool thumbnailPending = false;
+    // The marks on the picture that are not burned in yet, with their own undo history.
+    CAnnotationLayer annotations;
     // The session lists: the line this document owns in each (0: none yet) and the list it is
     // in, per folder kind; set while the document is reopened from a list, which stays as it is.
     int sessionLine[2] = {0, 0};

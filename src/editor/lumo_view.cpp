@@ -1,6 +1,7 @@
 #include "editor/lumo_view.h"
 
 #include "app/quillet_app.h"
+#include "editor/annotation/annotation_tools.h"
 #include "editor/lumo_doc.h"
 #include "editor/lumo_print.h"
 #include "editor/main_frame.h"
@@ -9,6 +10,8 @@
 #include "platform/message_box.h"
 
 #include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
@@ -20,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -88,6 +92,11 @@ void CLumoView::SetDragRect(int left, int top, int right, int bottom) {
 
 void CLumoView::OnUpdate(int hint) {
     if (!doc_) return;
+    if (selected_ >= doc_->annotations.Count()) selected_ = -1;
+    if (hint == ids::kHintAnnotationsChanged) {
+        viewport()->update();
+        return;
+    }
     RebuildScreenCopy();
     const CRaster* image = doc_->image.get();
     const QSize oldSize = scrollSize_;
@@ -259,6 +268,7 @@ void CLumoView::paintEvent(QPaintEvent* event) {
     QImage buffer(device.size(), QImage::Format_RGB32);
     buffer.fill(palette().color(QPalette::Base));
     PaintPicture(buffer, device);
+    PaintAnnotations(buffer, device);
     buffer.setDevicePixelRatio(ratio);
 
     QPainter painter(viewport());
@@ -270,6 +280,7 @@ void CLumoView::paintEvent(QPaintEvent* event) {
         painter.drawRect(
             QRect(QPoint(dragLeft_, dragTop_), QPoint(dragRight_, dragBottom_)).normalized());
     }
+    PaintSelection(painter);
     painter.end();
     // While an operation runs the document is not even asked about its thumbnail.
     if (doc_ && !doc_->IsBusy()) MakeThumbnailIfPending();
@@ -346,6 +357,8 @@ void CLumoView::mousePressEvent(QMouseEvent* event) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
+    if (textEditor_) CloseTextEditor(true);
+    if (AnnotationPress(event)) return;
     dragging_ = true;
     dragDrawn_ = false;
     const QPoint at = event->position().toPoint();
@@ -353,6 +366,37 @@ void CLumoView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CLumoView::mouseMoveEvent(QMouseEvent* event) {
+    if (drag_ != Drag::None && doc_ && (event->buttons() & Qt::LeftButton)) {
+        const QPointF at = ToPicture(event->position());
+        CAnnotationLayer& layer = doc_->annotations;
+        if (drag_ == Drag::Draw && draft_) {
+            QRectF changed = draft_->Bounds();
+            if (auto* stroke = dynamic_cast<CStrokeAnnotation*>(draft_.get())) {
+                // A stroke changes only by its newest piece.
+                const qreal reach = stroke->width() / 2 + 2;
+                changed = QRectF(stroke->points().back(), at)
+                              .normalized()
+                              .adjusted(-reach, -reach, reach, reach);
+            }
+            draft_->DragTo(at);
+            UpdatePicture(changed | draft_->Bounds());
+        } else if (drag_ == Drag::Move && selected_ >= 0 && at != pressPoint_) {
+            const QRectF old = layer.At(selected_).Bounds();
+            layer.At(selected_).MoveBy(at - pressPoint_);
+            pressPoint_ = at;
+            moved_ = true;
+            UpdatePicture(old | layer.At(selected_).Bounds());
+        } else if (drag_ == Drag::Resize && selected_ >= 0) {
+            const QRectF old = layer.At(selected_).Bounds();
+            auto resized = before_[static_cast<size_t>(selected_)]->Clone();
+            resized->Map(pressFrame_, HandleFrame(pressFrame_, handle_, at));
+            layer.Replace(selected_, std::move(resized));
+            moved_ = true;
+            UpdatePicture(old | layer.At(selected_).Bounds());
+            viewport()->update();  // the handles follow
+        }
+        return;
+    }
     if (!dragging_ || !(event->buttons() & Qt::LeftButton)) return;
     const QPoint at = event->position().toPoint();
     SetDragRect(dragLeft_, dragTop_, at.x(), at.y());
@@ -361,25 +405,54 @@ void CLumoView::mouseMoveEvent(QMouseEvent* event) {
 
 void CLumoView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    if (drag_ != Drag::None) {
+        const Drag drag = drag_;
+        drag_ = Drag::None;
+        if (!doc_) return;
+        if (drag == Drag::Draw && draft_) {
+            std::unique_ptr<CAnnotation> mark = std::move(draft_);
+            if (mark->IsEmpty()) {
+                UpdatePicture(mark->Bounds());
+                return;
+            }
+            doc_->annotations.Add(std::move(mark));
+            doc_->AnnotationsChanged();
+        } else if ((drag == Drag::Move || drag == Drag::Resize) && moved_) {
+            doc_->annotations.Commit(std::move(before_));
+            doc_->AnnotationsChanged();
+        }
+        before_.clear();
+        RefreshCommands();
+        return;
+    }
     dragDrawn_ = false;
     dragging_ = false;
 }
 
 bool CLumoView::Handles(int id) const {
     return id == ids::kCmdCrop || id == ids::kCmdFilePrint || id == ids::kCmdFilePrintDirect ||
-           id == ids::kCmdFilePrintPreview;
+           id == ids::kCmdFilePrintPreview || id == ids::kCmdDeleteAnnotation;
 }
 
 bool CLumoView::IsEnabled(int id) const {
+    if (id == ids::kCmdDeleteAnnotation) return doc_ && !doc_->IsBusy() && selected_ >= 0;
     return Handles(id) && doc_ && !doc_->IsBusy() && doc_->image && doc_->image->IsValid();
 }
 
 bool CLumoView::onCommand(int id) {
     if (!Handles(id)) return false;
     if (!IsEnabled(id)) return true;
+    // What is printed is what the window shows: the marks go into the picture first.
+    if ((id == ids::kCmdFilePrint || id == ids::kCmdFilePrintDirect ||
+         id == ids::kCmdFilePrintPreview) &&
+        !doc_->ApplyAnnotations())
+        return true;
     switch (id) {
         case ids::kCmdCrop:
             Crop();
+            break;
+        case ids::kCmdDeleteAnnotation:
+            DeleteSelected();
             break;
         case ids::kCmdFilePrint:
             PrintImage(*doc_->image, doc_->title(), PrintMode::Dialog, window());
@@ -418,4 +491,337 @@ void CLumoView::Crop() {
     const int bottom = toImage(dragBottom_, scroll.y(), image.GetHeight());
     SetDragRect(0, 0, 0, 0);
     doc_->CropTo(left, top, right, bottom);
+}
+
+// --- annotations --------------------------------------------------------------------------------
+
+QPointF CLumoView::ToPicture(QPointF client) const {
+    // The centre of the device pixel under the point, through the scroll position and the zoom.
+    const qreal ratio = Ratio();
+    const QPoint scroll = ScrollPosition();
+    const float zoom = doc_ ? doc_->zoom : 1.0f;
+    return QPointF((std::floor(client.x() * ratio) + 0.5 + scroll.x()) / zoom,
+                   (std::floor(client.y() * ratio) + 0.5 + scroll.y()) / zoom);
+}
+
+QRect CLumoView::ToClient(const QRect& picture) const {
+    const qreal ratio = Ratio();
+    const QPoint scroll = ScrollPosition();
+    const double zoom = doc_ ? doc_->zoom : 1.0;
+    const double left = (picture.left() * zoom - scroll.x()) / ratio;
+    const double top = (picture.top() * zoom - scroll.y()) / ratio;
+    const double right = ((picture.right() + 1) * zoom - scroll.x()) / ratio;
+    const double bottom = ((picture.bottom() + 1) * zoom - scroll.y()) / ratio;
+    return QRect(QPoint(static_cast<int>(std::floor(left)), static_cast<int>(std::floor(top))),
+                 QPoint(static_cast<int>(std::ceil(right)), static_cast<int>(std::ceil(bottom))));
+}
+
+void CLumoView::UpdatePicture(const QRectF& pictureBounds) {
+    if (pictureBounds.isEmpty()) return;
+    viewport()->update(ToClient(PixelBounds(pictureBounds)).adjusted(-1, -1, 1, 1));
+}
+
+// The screen copy's pixels under the marks are drawn on in picture pixels, exactly as burning
+// them in will draw, and shown with the same nearest-pixel scaling as the picture.
+void CLumoView::PaintAnnotations(QImage& buffer, const QRect& device) {
+    if (!doc_ || doc_->IsBusy() || screenCopy_.isNull() || scrollSize_.isEmpty()) return;
+    const CAnnotationLayer& layer = doc_->annotations;
+    const CAnnotation* draft = draft_ && !draft_->IsEmpty() ? draft_.get() : nullptr;
+    if (layer.IsEmpty() && !draft) return;
+    const float zoom = doc_->zoom;
+    auto toPicture = [zoom](int d) { return static_cast<int>(static_cast<float>(d) / zoom); };
+    const QPoint scroll = ScrollPosition();
+    const int firstX = device.left() + scroll.x(), firstY = device.top() + scroll.y();
+    const int columns = std::min(device.width(), scrollSize_.width() - firstX);
+    const int rows = std::min(device.height(), scrollSize_.height() - firstY);
+    if (columns <= 0 || rows <= 0) return;
+    const QRect picture = screenCopy_.rect();
+    const QRect shown = QRect(QPoint(toPicture(firstX), toPicture(firstY)),
+                              QPoint(toPicture(firstX + columns - 1), toPicture(firstY + rows - 1)))
+                            .intersected(picture);
+    const QRect marked = layer.Bounds(draft).intersected(shown);
+    if (marked.isEmpty()) return;
+    const QRect source = layer.SourceArea(marked, draft).intersected(picture);
+    std::vector<int> sourceRows(static_cast<size_t>(source.height()));
+    std::iota(sourceRows.begin(), sourceRows.end(), source.top());
+    ConvertPieces(sourceRows, source.left(), source.right());
+    QImage patch = screenCopy_.copy(source);
+    if (patch.isNull()) return;
+    layer.Render(patch, source.topLeft(), draft);
+
+    // The device columns that show the marked picture columns.
+    int first = 0, last = columns - 1;
+    while (first < columns && toPicture(firstX + first) < marked.left()) ++first;
+    while (last >= first && toPicture(firstX + last) > marked.right()) --last;
+    for (int row = 0; row < rows; ++row) {
+        const int y = toPicture(firstY + row);
+        if (y < marked.top() || y > marked.bottom()) continue;
+        const auto* in = reinterpret_cast<const QRgb*>(patch.constScanLine(y - source.top()));
+        auto* out = reinterpret_cast<QRgb*>(buffer.scanLine(row));
+        for (int i = first; i <= last; ++i) out[i] = in[toPicture(firstX + i) - source.left()];
+    }
+}
+
+namespace {
+
+// The eight resize handles: corners and edge middles, clockwise from the top-left corner.
+QPointF HandlePoint(const QRectF& r, int handle) {
+    const qreal xs[] = {r.left(),  r.center().x(), r.right(), r.right(),
+                        r.right(), r.center().x(), r.left(),  r.left()};
+    const qreal ys[] = {r.top(),    r.top(),    r.top(),    r.center().y(),
+                        r.bottom(), r.bottom(), r.bottom(), r.center().y()};
+    return QPointF(xs[handle], ys[handle]);
+}
+
+constexpr int kHandleReach = 5;  // logical pixels around a handle's centre
+
+bool Resizable(const CAnnotation& mark) {
+    return mark.tool() != AnnotationTool::Text && mark.tool() != AnnotationTool::Step;
+}
+
+}  // namespace
+
+QRectF CLumoView::HandleFrame(const QRectF& frame, int handle, QPointF to) const {
+    QRectF r = frame;
+    if (handle == 0 || handle == 6 || handle == 7) r.setLeft(to.x());
+    if (handle == 2 || handle == 3 || handle == 4) r.setRight(to.x());
+    if (handle == 0 || handle == 1 || handle == 2) r.setTop(to.y());
+    if (handle == 4 || handle == 5 || handle == 6) r.setBottom(to.y());
+    return r;
+}
+
+int CLumoView::HandleAt(QPointF client) const {
+    if (!doc_ || selected_ < 0) return -1;
+    const CAnnotation& mark = doc_->annotations.At(selected_);
+    if (!Resizable(mark)) return -1;
+    const qreal ratio = Ratio();
+    const QPoint scroll = ScrollPosition();
+    const QRectF frame = mark.Frame();
+    for (int handle = 0; handle < 8; ++handle) {
+        const QPointF p = HandlePoint(frame, handle);
+        const QPointF at((p.x() * doc_->zoom - scroll.x()) / ratio,
+                         (p.y() * doc_->zoom - scroll.y()) / ratio);
+        if (std::abs(at.x() - client.x()) <= kHandleReach &&
+            std::abs(at.y() - client.y()) <= kHandleReach)
+            return handle;
+    }
+    return -1;
+}
+
+void CLumoView::PaintSelection(QPainter& painter) {
+    if (!doc_ || selected_ < 0 || selected_ >= doc_->annotations.Count()) return;
+    const CAnnotation& mark = doc_->annotations.At(selected_);
+    const qreal ratio = Ratio();
+    const QPoint scroll = ScrollPosition();
+    auto toClient = [&](QPointF p) {
+        return QPointF((p.x() * doc_->zoom - scroll.x()) / ratio,
+                       (p.y() * doc_->zoom - scroll.y()) / ratio);
+    };
+    const QRectF frame = mark.Frame();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(0, 120, 215), 0, Qt::DashLine));
+    painter.drawRect(QRectF(toClient(frame.topLeft()), toClient(frame.bottomRight())));
+    if (!Resizable(mark)) return;
+    painter.setPen(QPen(QColor(0, 120, 215), 0));
+    painter.setBrush(Qt::white);
+    for (int handle = 0; handle < 8; ++handle) {
+        const QPointF at = toClient(HandlePoint(frame, handle));
+        painter.drawRect(QRectF(at - QPointF(3, 3), QSizeF(6, 6)));
+    }
+}
+
+const CAnnotationToolbox* CLumoView::Toolbox() const {
+    const auto* frame = qobject_cast<const CMainFrame*>(window());
+    return frame ? &frame->toolbox() : nullptr;
+}
+
+bool CLumoView::AnnotationPress(QMouseEvent* event) {
+    if (!doc_ || !doc_->image || doc_->IsBusy() || screenCopy_.isNull()) return false;
+    const QPointF client = event->position();
+    const QPointF at = ToPicture(client);
+    const AnnotationTool tool = Toolbox() ? Toolbox()->tool() : AnnotationTool::Select;
+    CAnnotationLayer& layer = doc_->annotations;
+    const qreal tolerance = 4 * Ratio() / doc_->zoom;
+    if (tool == AnnotationTool::Select) {
+        const int handle = HandleAt(client);
+        const int hit = handle >= 0 ? selected_ : layer.HitTest(at, tolerance);
+        if (hit < 0) {
+            // A press beside every mark drags the crop rectangle, as without the tools.
+            if (selected_ >= 0) {
+                selected_ = -1;
+                viewport()->update();
+                RefreshCommands();
+            }
+            return false;
+        }
+        selected_ = hit;
+        handle_ = handle;
+        drag_ = handle >= 0 ? Drag::Resize : Drag::Move;
+        before_ = layer.Snapshot();
+        pressPoint_ = at;
+        pressFrame_ = layer.At(hit).Frame();
+        moved_ = false;
+        viewport()->update();
+        RefreshCommands();
+        return true;
+    }
+    if (selected_ >= 0) viewport()->update();
+    selected_ = -1;
+    if (tool == AnnotationTool::Text) {
+        // A press on a text mark edits it; elsewhere a new one starts.
+        const int hit = layer.HitTest(at, tolerance);
+        if (hit >= 0 && layer.At(hit).tool() == AnnotationTool::Text)
+            OpenTextEditor(static_cast<const CTextAnnotation&>(layer.At(hit)).anchor(), hit);
+        else
+            OpenTextEditor(at, -1);
+        return true;
+    }
+    auto mark = MakeAnnotation(tool, Toolbox()->Color(tool), Toolbox()->Width(tool));
+    if (!mark) return false;
+    mark->Begin(at);
+    if (tool == AnnotationTool::Step) {
+        layer.Add(std::move(mark));
+        doc_->AnnotationsChanged();
+        RefreshCommands();
+        return true;
+    }
+    draft_ = std::move(mark);
+    drag_ = Drag::Draw;
+    UpdatePicture(draft_->Bounds());
+    return true;
+}
+
+void CLumoView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // A double click on a text mark with Select edits it.
+    if (event->button() == Qt::LeftButton && doc_ && selected_ >= 0 &&
+        doc_->annotations.At(selected_).tool() == AnnotationTool::Text &&
+        (!Toolbox() || Toolbox()->tool() == AnnotationTool::Select)) {
+        drag_ = Drag::None;
+        before_.clear();
+        OpenTextEditor(
+            static_cast<const CTextAnnotation&>(doc_->annotations.At(selected_)).anchor(),
+            selected_);
+        return;
+    }
+    QAbstractScrollArea::mouseDoubleClickEvent(event);
+}
+
+void CLumoView::OpenTextEditor(QPointF picturePoint, int editing) {
+    if (!doc_) return;
+    CloseTextEditor(true);
+    editingText_ = editing;
+    textAnchor_ = picturePoint;
+    QFont font = doc_->annotationFont;
+    QColor color = Toolbox() ? Toolbox()->Color(AnnotationTool::Text) : QColor(Qt::black);
+    QString text;
+    if (editing >= 0) {
+        const auto& mark = static_cast<const CTextAnnotation&>(doc_->annotations.At(editing));
+        font = mark.font();
+        color = mark.color();
+        text = mark.text();
+    } else {
+        font.setPixelSize(Toolbox() ? Toolbox()->Width(AnnotationTool::Text) : 20);
+    }
+    // The editor shows the text at the size it will have on the screen.
+    QFont shown = font;
+    shown.setPixelSize(std::max(1, static_cast<int>(font.pixelSize() * doc_->zoom / Ratio())));
+    auto* editor = new QLineEdit(text, viewport());
+    editor->setObjectName("annotationText");
+    editor->setFrame(false);
+    editor->setFont(shown);
+    editor->setProperty("markFont", font);
+    QPalette colors = editor->palette();
+    colors.setColor(QPalette::Text, color);
+    editor->setPalette(colors);
+    editor->setTextMargins(0, 0, 0, 0);
+    editor->setContentsMargins(0, 0, 0, 0);
+    const QRect at = ToClient(QRect(picturePoint.toPoint(), QSize(1, 1)));
+    auto fit = [editor] {
+        editor->resize(editor->fontMetrics().horizontalAdvance(editor->text() + "MM") + 4,
+                       editor->fontMetrics().height() + 4);
+    };
+    fit();
+    connect(editor, &QLineEdit::textChanged, editor, fit);
+    editor->move(at.topLeft() - QPoint(2, 2));
+    editor->installEventFilter(this);
+    connect(editor, &QLineEdit::returnPressed, this, [this] { CloseTextEditor(true); });
+    textEditor_ = editor;
+    editor->show();
+    editor->setFocus();
+}
+
+bool CLumoView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == textEditor_) {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            CloseTextEditor(false);
+            return true;
+        }
+        if (event->type() == QEvent::FocusOut) CloseTextEditor(true);
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
+void CLumoView::CloseTextEditor(bool keep) {
+    if (!textEditor_) return;
+    QLineEdit* editor = textEditor_;
+    textEditor_ = nullptr;
+    editor->removeEventFilter(this);
+    const QString text = editor->text();
+    const QFont font = editor->property("markFont").value<QFont>();
+    const QColor color = editor->palette().color(QPalette::Text);
+    editor->hide();
+    editor->deleteLater();
+    if (!keep || !doc_) return;
+    CAnnotationLayer& layer = doc_->annotations;
+    if (editingText_ >= 0 && editingText_ < layer.Count()) {
+        auto& mark = static_cast<CTextAnnotation&>(layer.At(editingText_));
+        if (mark.text() == text) return;
+        if (text.trimmed().isEmpty()) {
+            layer.Remove(editingText_);
+            selected_ = -1;
+        } else {
+            CAnnotationLayer::Marks before = layer.Snapshot();
+            mark.SetText(text);
+            layer.Commit(std::move(before));
+        }
+    } else {
+        if (text.trimmed().isEmpty()) return;
+        auto mark = MakeAnnotation(AnnotationTool::Text, color, font.pixelSize(), font);
+        mark->Begin(textAnchor_);
+        static_cast<CTextAnnotation*>(mark.get())->SetText(text);
+        layer.Add(std::move(mark));
+    }
+    doc_->AnnotationsChanged();
+    RefreshCommands();
+}
+
+void CLumoView::RefreshCommands() {
+    if (auto* frame = qobject_cast<CMainFrame*>(window())) frame->UpdateCommandUI();
+}
+
+void CLumoView::DeleteSelected() {
+    if (!doc_ || selected_ < 0 || selected_ >= doc_->annotations.Count()) return;
+    doc_->annotations.Remove(selected_);
+    selected_ = -1;
+    doc_->AnnotationsChanged();
+}
+
+void CLumoView::SetSelectedColor(QColor color) {
+    if (!doc_ || selected_ < 0 || selected_ >= doc_->annotations.Count()) return;
+    CAnnotationLayer::Marks before = doc_->annotations.Snapshot();
+    doc_->annotations.At(selected_).SetColor(color);
+    doc_->annotations.Commit(std::move(before));
+    doc_->AnnotationsChanged();
+}
+
+void CLumoView::ToolChanged() {
+    CloseTextEditor(true);
+    draft_.reset();
+    drag_ = Drag::None;
+    before_.clear();
+    selected_ = -1;
+    const bool drawing = Toolbox() && Toolbox()->tool() != AnnotationTool::Select;
+    viewport()->setCursor(drawing ? Qt::CrossCursor : Qt::ArrowCursor);
+    viewport()->update();
 }

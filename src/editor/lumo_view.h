@@ -1,12 +1,17 @@
 #pragma once
 
 #include "app/command_target.h"
+#include "editor/annotation/annotation_layer.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QPointer>
 
+#include <memory>
+
+class CAnnotationToolbox;
 class CLumoDoc;
+class QLineEdit;
 class QMdiSubWindow;
 
 // The scrolling view of an image document. It paints the document's image at the document's
@@ -14,7 +19,8 @@ class QMdiSubWindow;
 // only the part that needs painting is drawn. The copy is made again after every change of the
 // document, piece by piece as pieces come into sight (the visible part at once), so a change
 // costs the conversion of what is shown rather than of the whole picture. The left button drags
-// the rectangle that Crop cuts the image to.
+// the rectangle that Crop cuts the image to, or, with an annotation tool chosen, draws, selects,
+// moves and resizes the document's marks; they are drawn in picture pixels over the copy.
 class CLumoView : public QAbstractScrollArea, public CCommandTarget {
     Q_OBJECT
 
@@ -45,6 +51,17 @@ class CLumoView : public QAbstractScrollArea, public CCommandTarget {
     // actions); called after a paint, never inside it.
     static void SetThumbnailMaker(void (*maker)(CLumoDoc&));
 
+    // --- annotations ---
+    // The chosen tool changed: the selection and any mark being drawn are dropped.
+    void ToolChanged();
+    // The selected mark, or -1; its colour can be changed.
+    int SelectedAnnotation() const { return selected_; }
+    void SetSelectedColor(QColor color);
+    // A client point (logical pixels) as a picture point, and back as the client rectangle
+    // covering picture pixels.
+    QPointF ToPicture(QPointF client) const;
+    QRect ToClient(const QRect& pictureRect) const;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -52,7 +69,9 @@ class CLumoView : public QAbstractScrollArea, public CCommandTarget {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void Crop();
@@ -68,6 +87,23 @@ class CLumoView : public QAbstractScrollArea, public CCommandTarget {
     void FitFrame();
     void PaintPicture(QImage& buffer, const QRect& deviceRect);
     void MakeThumbnailIfPending();
+    // The marks over what PaintPicture drew, from a piece of the screen copy drawn on in
+    // picture pixels and scaled as the picture is.
+    void PaintAnnotations(QImage& buffer, const QRect& deviceRect);
+    void PaintSelection(class QPainter& painter);
+    // Repaints the picture pixels a mark touches.
+    void UpdatePicture(const QRectF& pictureBounds);
+    bool AnnotationPress(QMouseEvent* event);
+    // The tools the view draws with: its main frame's; none outside one (the left button crops).
+    const CAnnotationToolbox* Toolbox() const;
+    // The resize handle of the selected mark under the client point (0..7), or -1.
+    int HandleAt(QPointF client) const;
+    QRectF HandleFrame(const QRectF& frame, int handle, QPointF to) const;
+    void OpenTextEditor(QPointF picturePoint, int editing);
+    void CloseTextEditor(bool keep);
+    void DeleteSelected();
+    // The menu items and buttons follow a change made with the pointer (Undo, Delete).
+    void RefreshCommands();
     qreal Ratio() const;
     QMdiSubWindow* Frame() const;
 
@@ -84,4 +120,18 @@ class CLumoView : public QAbstractScrollArea, public CCommandTarget {
     bool dragDrawn_ = false;
     bool dragging_ = false;
     bool thumbnailQueued_ = false;
+
+    // What a press with the left button started.
+    enum class Drag { None, Crop, Draw, Move, Resize };
+    Drag drag_ = Drag::None;
+    std::unique_ptr<CAnnotation> draft_;  // the mark being drawn
+    int selected_ = -1;
+    int handle_ = -1;
+    QPointF pressPoint_;  // in picture pixels
+    QRectF pressFrame_;
+    CAnnotationLayer::Marks before_;  // the marks before a move or resize
+    bool moved_ = false;
+    QPointer<QLineEdit> textEditor_;
+    int editingText_ = -1;  // the text mark being edited, -1 for a new one
+    QPointF textAnchor_;
 };

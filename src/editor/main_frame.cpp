@@ -1,5 +1,6 @@
 #include "editor/main_frame.h"
 
+#include "app/profile.h"
 #include "app/quillet_app.h"
 #include "editor/child_frame.h"
 #include "editor/doc_template.h"
@@ -10,6 +11,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QColorDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -117,6 +119,40 @@ constexpr MenuItem kMenus[] = {
     {ids::kCmdInformation, "Information", nullptr},
     {ids::kCmdEncryption, "Encryption", nullptr},
     {kPopupEnd, nullptr, nullptr},
+    {kPopup, "&Annotate", nullptr},
+    {ids::kCmdAnnotateToolFirst + 0, "&Select\tV", "V"},
+    {ids::kCmdAnnotateToolFirst + 1, "&Pen\tP", "P"},
+    {ids::kCmdAnnotateToolFirst + 2, "&Line\tL", "L"},
+    {ids::kCmdAnnotateToolFirst + 3, "&Arrow\tA", "A"},
+    {ids::kCmdAnnotateToolFirst + 4, "&Rectangle\tR", "R"},
+    {ids::kCmdAnnotateToolFirst + 5, "&Ellipse\tE", "E"},
+    {ids::kCmdAnnotateToolFirst + 6, "&Marker\tM", "M"},
+    {ids::kCmdAnnotateToolFirst + 7, "&Text\tT", "T"},
+    {ids::kCmdAnnotateToolFirst + 8, "&Numbered step\tN", "N"},
+    {ids::kCmdAnnotateToolFirst + 9, "Pi&xelate\tX", "X"},
+    {ids::kCmdAnnotateToolFirst + 10, "&Blur\tB", "B"},
+    {ids::kCmdAnnotateToolFirst + 11, "Solid redaction bo&x\tK", "K"},
+    {0, nullptr, nullptr},
+    {kPopup, "&Colour", nullptr},
+    {ids::kCmdAnnotateColorFirst + 0, "Red", nullptr},
+    {ids::kCmdAnnotateColorFirst + 1, "Orange", nullptr},
+    {ids::kCmdAnnotateColorFirst + 2, "Yellow", nullptr},
+    {ids::kCmdAnnotateColorFirst + 3, "Green", nullptr},
+    {ids::kCmdAnnotateColorFirst + 4, "Blue", nullptr},
+    {ids::kCmdAnnotateColorFirst + 5, "Purple", nullptr},
+    {ids::kCmdAnnotateColorFirst + 6, "Black", nullptr},
+    {ids::kCmdAnnotateColorFirst + 7, "White", nullptr},
+    {ids::kCmdAnnotateColorOther, "Other...", nullptr},
+    {kPopupEnd, nullptr, nullptr},
+    {kPopup, "&Width", nullptr},
+    {ids::kCmdAnnotateWidthFirst + 0, "Thin", nullptr},
+    {ids::kCmdAnnotateWidthFirst + 1, "Medium", nullptr},
+    {ids::kCmdAnnotateWidthFirst + 2, "Thick", nullptr},
+    {kPopupEnd, nullptr, nullptr},
+    {0, nullptr, nullptr},
+    {ids::kCmdDeleteAnnotation, "&Delete annotation\tDel", "Del"},
+    {ids::kCmdApplyAnnotations, "A&pply annotations", nullptr},
+    {kPopupEnd, nullptr, nullptr},
     {kPopup, "HT&ML", nullptr},
     {ids::kCmdImageAsHtml, "Image as HTML page", nullptr},
     {ids::kCmdThumbnailGallery, "Thumbnail Gallery", nullptr},
@@ -135,6 +171,24 @@ bool IsRecentFile(int id) {
     return id >= ids::kCmdFileMru1 && id < ids::kCmdFileMru1 + 4;
 }
 
+bool IsToolCommand(int id) {
+    return id >= ids::kCmdAnnotateToolFirst &&
+           id < ids::kCmdAnnotateToolFirst + kAnnotationToolCount;
+}
+
+bool IsColorCommand(int id) {
+    return id >= ids::kCmdAnnotateColorFirst && id < ids::kCmdAnnotateColorFirst + kPaletteSize;
+}
+
+bool IsWidthCommand(int id) {
+    return id >= ids::kCmdAnnotateWidthFirst && id < ids::kCmdAnnotateWidthFirst + kWidthChoices;
+}
+
+// The Annotate menu's items that show a check mark: the chosen tool, colour and width.
+bool IsAnnotateChoice(int id) {
+    return IsToolCommand(id) || IsColorCommand(id) || IsWidthCommand(id);
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame() {
@@ -151,7 +205,11 @@ CMainFrame::~CMainFrame() = default;
 
 bool CMainFrame::Create() {
     docTemplate_ = std::make_unique<CDocTemplate>(mdiArea_);
-    if (!CreateToolBar() || !CreateStatusBar()) return false;
+    for (int i = 0; i < kAnnotationToolCount; ++i) {
+        const auto tool = static_cast<AnnotationTool>(i);
+        toolbox_.ReadProfileText(tool, profile::ReadString(CAnnotationToolbox::ProfileKey(tool)));
+    }
+    if (!CreateToolBar() || !CreateAnnotateToolBar() || !CreateStatusBar()) return false;
     CreateMenus();
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, [this] { UpdateCommandUI(); });
     UpdateCommandUI();
@@ -239,9 +297,10 @@ CommandState CMainFrame::QueryCommand(int id) const {
             return state;
         case ids::kCmdViewToolBar:
         case ids::kCmdViewStatusBar: {
-            const QWidget* bar = id == ids::kCmdViewToolBar
-                                     ? static_cast<QWidget*>(findChild<QToolBar*>())
-                                     : static_cast<QWidget*>(statusBar());
+            const QWidget* bar =
+                id == ids::kCmdViewToolBar
+                    ? static_cast<QWidget*>(findChild<QToolBar*>(QString("id%1").arg(kToolBarId)))
+                    : static_cast<QWidget*>(statusBar());
             state.enabled = true;
             state.checked = bar && !bar->isHidden();
             return state;
@@ -261,6 +320,7 @@ CommandState CMainFrame::QueryCommand(int id) const {
         state.enabled = App() && id - ids::kCmdFileMru1 < App()->recentFiles.files().size();
         return state;
     }
+    if (IsAnnotateChoice(id) || id == ids::kCmdAnnotateColorOther) return QueryAnnotateCommand(id);
     if (view && view->Handles(id)) {
         state.enabled = view->IsEnabled(id);
         return state;
@@ -276,8 +336,8 @@ void CMainFrame::UpdateCommandUI() {
         const int id = action->data().toInt();
         const CommandState state = QueryCommand(id);
         action->setEnabled(state.enabled);
-        const bool checkable =
-            id == ids::kCmdViewToolBar || id == ids::kCmdViewStatusBar || id == ids::kCmdAnnotate;
+        const bool checkable = id == ids::kCmdViewToolBar || id == ids::kCmdViewStatusBar ||
+                               id == ids::kCmdAnnotate || IsAnnotateChoice(id);
         action->setCheckable(checkable);
         if (checkable) action->setChecked(state.checked);
         if (!state.text.isEmpty() && action->objectName().startsWith("menu"))
@@ -307,6 +367,98 @@ bool CMainFrame::CreateToolBar() {
     }
     addToolBar(Qt::TopToolBarArea, toolBar);
     return true;
+}
+
+// The annotation tools, then the palette with its chooser, then the three widths.
+bool CMainFrame::CreateAnnotateToolBar() {
+    auto* toolBar = new QToolBar("Annotate", this);
+    toolBar->setObjectName(QString("id%1").arg(kAnnotateBarId));
+    toolBar->setIconSize(QSize(16, 16));
+    toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    toolBar->setMovable(true);
+    auto add = [&](int id, const QIcon& icon, const QString& text) {
+        QAction* action = toolBar->addAction(icon, text);
+        action->setData(id);
+        action->setObjectName(QString("id%1").arg(id));
+        connect(action, &QAction::triggered, this, [this, id] { onCommand(id); });
+    };
+    for (int i = 0; i < kAnnotationToolCount; ++i) {
+        const AnnotationToolInfo& info = ToolInfo(static_cast<AnnotationTool>(i));
+        add(ids::kCmdAnnotateToolFirst + i, ToolIcon(info.tool),
+            QString("%1 (%2)").arg(info.name).arg(QChar(info.key)));
+    }
+    toolBar->addSeparator();
+    for (int i = 0; i < kPaletteSize; ++i)
+        add(ids::kCmdAnnotateColorFirst + i, ColorIcon(PaletteColor(i)), PaletteColorName(i));
+    add(ids::kCmdAnnotateColorOther,
+        QIcon::fromTheme("color-management", style()->standardIcon(QStyle::SP_DesktopIcon)),
+        "Other colour...");
+    toolBar->addSeparator();
+    for (int i = 0; i < kWidthChoices; ++i)
+        add(ids::kCmdAnnotateWidthFirst + i, WidthIcon(i), WidthName(i));
+    addToolBar(Qt::TopToolBarArea, toolBar);
+    return true;
+}
+
+AnnotationTool CMainFrame::ChoiceTool() const {
+    CLumoView* view = ActiveView();
+    if (view && view->SelectedAnnotation() >= 0)
+        return view->document()->annotations.At(view->SelectedAnnotation()).tool();
+    return toolbox_.tool();
+}
+
+CommandState CMainFrame::QueryAnnotateCommand(int id) const {
+    CommandState state;
+    const AnnotationTool tool = ChoiceTool();
+    if (IsToolCommand(id)) {
+        state.enabled = true;
+        state.checked = static_cast<int>(toolbox_.tool()) == id - ids::kCmdAnnotateToolFirst;
+    } else if (IsColorCommand(id) || id == ids::kCmdAnnotateColorOther) {
+        state.enabled = ToolInfo(tool).hasColor;
+        state.checked = state.enabled && id != ids::kCmdAnnotateColorOther &&
+                        toolbox_.Color(tool) == PaletteColor(id - ids::kCmdAnnotateColorFirst);
+    } else if (IsWidthCommand(id)) {
+        state.enabled = ToolInfo(tool).widths[0] > 0;
+        state.checked =
+            state.enabled && toolbox_.WidthChoice(tool) == id - ids::kCmdAnnotateWidthFirst;
+    }
+    return state;
+}
+
+bool CMainFrame::OnAnnotateCommand(int id) {
+    if (!IsAnnotateChoice(id) && id != ids::kCmdAnnotateColorOther) return false;
+    if (!QueryAnnotateCommand(id).enabled) return true;
+    if (IsToolCommand(id)) {
+        toolbox_.SetTool(static_cast<AnnotationTool>(id - ids::kCmdAnnotateToolFirst));
+        for (QMdiSubWindow* window : mdiArea_->subWindowList()) {
+            if (auto* frame = qobject_cast<CChildFrame*>(window); frame && frame->view())
+                frame->view()->ToolChanged();
+        }
+        return true;
+    }
+    const AnnotationTool tool = ChoiceTool();
+    if (IsWidthCommand(id)) {
+        toolbox_.SetWidthChoice(tool, id - ids::kCmdAnnotateWidthFirst);
+        SaveToolSettings(tool);
+        return true;
+    }
+    QColor color;
+    if (id == ids::kCmdAnnotateColorOther) {
+        color = QColorDialog::getColor(toolbox_.Color(tool), this, "Annotation colour");
+        if (!color.isValid()) return true;
+    } else {
+        color = PaletteColor(id - ids::kCmdAnnotateColorFirst);
+    }
+    toolbox_.SetColor(tool, color);
+    SaveToolSettings(tool);
+    // A selected mark takes the colour too.
+    if (CLumoView* view = ActiveView(); view && view->SelectedAnnotation() >= 0)
+        view->SetSelectedColor(toolbox_.Color(tool));
+    return true;
+}
+
+void CMainFrame::SaveToolSettings(AnnotationTool tool) {
+    profile::WriteString(CAnnotationToolbox::ProfileKey(tool), toolbox_.ProfileText(tool));
 }
 
 bool CMainFrame::CreateStatusBar() {
@@ -360,6 +512,7 @@ bool CMainFrame::onCommand(int id) {
 }
 
 bool CMainFrame::OnFrameCommand(int id) {
+    if (OnAnnotateCommand(id)) return true;
     if (IsRecentFile(id)) {
         const QStringList files = App() ? App()->recentFiles.files() : QStringList();
         const int index = id - ids::kCmdFileMru1;
@@ -374,7 +527,8 @@ bool CMainFrame::OnFrameCommand(int id) {
     }
     switch (id) {
         case ids::kCmdViewToolBar:
-            if (auto* bar = findChild<QToolBar*>()) bar->setVisible(bar->isHidden());
+            if (auto* bar = findChild<QToolBar*>(QString("id%1").arg(kToolBarId)))
+                bar->setVisible(bar->isHidden());
             return true;
         case ids::kCmdViewStatusBar:
             statusBar()->setVisible(statusBar()->isHidden());

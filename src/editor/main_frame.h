@@ -2,6 +2,7 @@
 
 #include "app/command_target.h"
 
+#include "editor/annotation/annotation_tools.h"
 #include "editor/lumo_doc.h"
 
 #include <QMainWindow>
@@ -24,6 +25,7 @@ class CMainFrame : public QMainWindow, public CCommandTarget {
   public:
     static constexpr int kToolBarId = 0xE800;
     static constexpr int kStatusBarId = 0xE801;
+    static constexpr int kAnnotateBarId = 0xE802;
 
     CMainFrame();
     ~CMainFrame() override;
@@ -46,6 +48,8 @@ class CMainFrame : public QMainWindow, public CCommandTarget {
     QAction* MenuAction(int id) const;
     // Shows a text in the status bar's message pane.
     void SetMessageText(const QString& text);
+    // The annotation tool, colours and widths the document windows draw with.
+    const CAnnotationToolbox& toolbox() const { return toolbox_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -56,6 +60,13 @@ class CMainFrame : public QMainWindow, public CCommandTarget {
 
   private:
     bool CreateToolBar();
+    bool CreateAnnotateToolBar();
+    // The Annotate menu's and tool bar's own commands (tools, colours, widths).
+    bool OnAnnotateCommand(int id);
+    CommandState QueryAnnotateCommand(int id) const;
+    // The tool whose colour and width the choices show: the selected mark's, else the chosen one.
+    AnnotationTool ChoiceTool() const;
+    void SaveToolSettings(AnnotationTool tool);
     bool CreateStatusBar();
     void CreateMenus();
     void FillRecentFiles();
@@ -71,4 +82,5 @@ class CMainFrame : public QMainWindow, public CCommandTarget {
     QMenu* fileMenu_ = nullptr;
     QAction* recentAnchor_ = nullptr;
     std::unique_ptr<CDocTemplate> docTemplate_;
+    CAnnotationToolbox toolbox_;
 };
