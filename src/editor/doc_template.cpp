@@ -14,10 +14,22 @@
 #include <QMdiArea>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
+
 CDocTemplate* g_template = nullptr;
+
+// The file's one name (links and "..", "." resolved), as bytes; empty when it does not exist.
+std::string CanonicalPath(const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (!resolved) return {};
+    std::string canonical = resolved;
+    std::free(resolved);
+    return canonical;
 }
+
+}  // namespace
 
 CDocTemplate* DocTemplate() {
     return g_template;
@@ -55,9 +67,18 @@ CLumoDoc* CDocTemplate::CreateDocument() {
 }
 
 CLumoDoc* CDocTemplate::OpenDocumentFile(const QString& path) {
+    const std::string file = QFile::encodeName(path).toStdString();
+    // A file that is open already comes forward instead of opening as a second document, whose
+    // saves would overwrite the first one's.
+    if (CLumoDoc* open = FindOpenFile(file)) {
+        if (CChildFrame* frame = FrameOf(open)) {
+            if (frame->isMinimized()) frame->showNormal();
+            area_->setActiveSubWindow(frame);
+        }
+        return open;
+    }
     CLumoDoc* doc = CreateDocument();
     if (!doc) return nullptr;
-    const std::string file = QFile::encodeName(path).toStdString();
     if (!doc->OnOpenDocument(file)) {
         if (CChildFrame* frame = FrameOf(doc)) frame->CloseQuietly();
         return nullptr;
@@ -65,6 +86,15 @@ CLumoDoc* CDocTemplate::OpenDocumentFile(const QString& path) {
     doc->SetPathName(file);
     if (CChildFrame* frame = FrameOf(doc)) area_->setActiveSubWindow(frame);
     return doc;
+}
+
+CLumoDoc* CDocTemplate::FindOpenFile(const std::string& path) const {
+    const std::string wanted = CanonicalPath(path);
+    if (wanted.empty()) return nullptr;
+    for (const auto& doc : documentList_) {
+        if (!doc->pathName().empty() && CanonicalPath(doc->pathName()) == wanted) return doc.get();
+    }
+    return nullptr;
 }
 
 void CDocTemplate::CloseDocument(CLumoDoc* doc) {

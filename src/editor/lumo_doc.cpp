@@ -16,6 +16,7 @@
 #include "platform/fixed_path.h"
 #include "platform/message_box.h"
 #include "platform/path_separator.h"
+#include "platform/replacing_file.h"
 #include "tools/crypt/dialog/encrypt_decrypt_dlg.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -101,6 +103,28 @@ std::string FieldText(const char (&field)[N]) {
 std::string FileNameOf(const std::string& path) {
     const size_t slash = path.find_last_of(kSep);
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// "Quillet cannot save .xyz files; choose one of: .bmp, .gif, ..." for a name the editor cannot
+// write.
+std::string UnwritableTypeMessage(const std::string& path) {
+    const std::string name = FileNameOf(path);
+    const size_t dot = name.find_last_of('.');
+    std::string message = dot == std::string::npos || dot + 1 == name.size()
+                              ? "Quillet cannot save files without an extension"
+                              : "Quillet cannot save " + name.substr(dot) + " files";
+    message += "; choose one of:";
+    int count = 0;
+    const ImageFilterRow* rows = ImageFilterRows(&count);
+    const char* separator = " ";
+    for (int i = 0; i < count; ++i) {
+        if (rows[i].type < 0 || !rows[i].save) continue;
+        for (const QString& pattern : QString(rows[i].pattern).split(';')) {
+            message += separator + pattern.mid(1).toStdString();
+            separator = ", ";
+        }
+    }
+    return message + ".";
 }
 
 }  // namespace
@@ -190,6 +214,7 @@ bool CLumoDoc::OnOpenDocument(const std::string& path) {
     UpdateAllViews(ids::kHintImageChanged);
 
     const int frames = image->GetFrameCount();
+    fileImageCount_ = std::max(1, frames);
     if (frames > 1 && DocTemplate()) {
         const std::string question =
             platform::FormatFixed("File with %d images. Read all?", frames);
@@ -223,11 +248,23 @@ bool CLumoDoc::OnSaveDocument(const std::string& path) {
     if (type < 0) return false;
     CRaster* target = savingThumbnail ? thumbnailImage.get() : image.get();
     if (!target) return false;
+    // A file the user may not write is left as it is, even where its folder would let a new
+    // file take its place.
+    if (const int refusal = platform::ReplaceRefusal(path)) {
+        platform::ShowMessage(
+            "Cannot save " + path + ": " + std::strerror(refusal) + ". The file is left as it was.",
+            kCaption);
+        return false;
+    }
+    target->SetLastError("");
+    errno = 0;
     const bool saved = target->Save(path.c_str(), static_cast<uint32_t>(type));
     if (!saved) {
-        const std::string error =
-            *target->GetLastError() ? target->GetLastError() : "Cannot write " + path + ".";
-        platform::ShowMessage(error, kCaption);
+        const int error = errno;
+        const std::string reason = *target->GetLastError() ? target->GetLastError()
+                                   : error != 0            ? std::strerror(error)
+                                                           : "the picture could not be written";
+        platform::ShowMessage("Cannot save " + path + ": " + reason + ".", kCaption);
         return false;
     }
     // Only a file that was really written enters the session's lists.
@@ -238,6 +275,16 @@ bool CLumoDoc::OnSaveDocument(const std::string& path) {
 bool CLumoDoc::DoSave(const std::string& path, bool replace) {
     if (!image) return false;
     std::string target = path;
+    // Saving over a file of several images keeps only this one: the user says so first, or
+    // chooses another name.
+    if (!target.empty() && target == pathName_ && fileImageCount_ > 1) {
+        const std::string question = platform::FormatFixed(
+            "This file holds %d images; saving keeps only this one. Save it anyway?",
+            fileImageCount_);
+        if (platform::ShowMessage(question, kCaption, platform::MessageIcon::Question,
+                                  platform::MessageButtons::YesNo) != platform::kAnswerYes)
+            target.clear();
+    }
     const int imageType = static_cast<int>(image->GetType());
     const ImageFilterRow* row = ImageFilterRowOf(imageType);
     if (target.empty() || !row || !row->save) {
@@ -253,8 +300,13 @@ bool CLumoDoc::DoSave(const std::string& path, bool replace) {
             proposal += ImageTypeExtension(imageType);
         }
         int type = imageType;
-        if (!PromptImageFile(proposal, QFileDialog::Options(), false, type)) return false;
-        target = QFile::encodeName(proposal).toStdString();
+        for (;;) {
+            if (!PromptImageFile(proposal, QFileDialog::Options(), false, type)) return false;
+            target = QFile::encodeName(proposal).toStdString();
+            if (RasterTypeFromPath(target) >= 0) break;
+            // A name the editor cannot write is said so, and the prompt comes back.
+            platform::ShowMessage(UnwritableTypeMessage(target), kCaption);
+        }
     }
     // What is saved is what the window shows: the marks go into the picture first.
     if (!savingThumbnail && !ApplyAnnotations()) return false;
@@ -266,6 +318,7 @@ bool CLumoDoc::DoSave(const std::string& path, bool replace) {
     if (replace) {
         SetPathName(target);
         modified_ = false;
+        fileImageCount_ = 1;
     }
     return true;
 }
@@ -361,7 +414,7 @@ bool CLumoDoc::Handles(int id) const {
 }
 
 bool CLumoDoc::NeedsImage(int id) const {
-    return id != ids::kCmdEncryption && id != ids::kCmdFileSaveAs;
+    return id != ids::kCmdEncryption;
 }
 
 CommandState CLumoDoc::UpdateCommand(int id) const {
@@ -697,16 +750,35 @@ void CLumoDoc::WorkerMain(CLumoDoc* doc) {
     } else {
         // The state before the operation becomes an undo state only when the operation
         // succeeds, so a refused operation leaves the ring as it was.
+        errno = 0;
         doc->workerResult_ = doc->PerformPending();
-        if (!doc->workerResult_) {
-            doc->workerError_ = *work.GetLastError() ? work.GetLastError()
-                                                     : "The operation could not be done "
-                                                       "on this image.";
-        }
+        if (!doc->workerResult_) doc->workerError_ = doc->FailureReason(errno);
     }
     std::lock_guard<std::mutex> lock(doc->workerMutex_);
     doc->workerDone_.store(true, std::memory_order_release);
     doc->workerEnded_.notify_all();
+}
+
+// Why the pending operation failed: the library's word when it gave one, else what is known
+// of the request, else the system's.
+std::string CLumoDoc::FailureReason(int error) const {
+    const CRaster& work = *workImage_;
+    if (*work.GetLastError()) return work.GetLastError();
+    const std::string picture = platform::FormatFixed(
+        "%dx%d, %d bits per pixel", static_cast<int>(image->GetWidth()),
+        static_cast<int>(image->GetHeight()), static_cast<int>(image->GetBpp()));
+    if (pendingCommand == ids::kCmdResize && (commandArg1 <= 0 || commandArg2 <= 0)) {
+        return platform::FormatFixed(
+            "The picture cannot be resized to %d x %d: both sizes must be at least 1 pixel.",
+            commandArg1, commandArg2);
+    }
+    if (error == ENOMEM || pendingCommand == ids::kCmdResize) {
+        return "There is not enough memory for the result (the picture is " + picture + ").";
+    }
+    if (error != 0)
+        return "The operation failed on this picture (" + picture + "): " + std::strerror(error) +
+               ".";
+    return "The operation cannot be done on this picture (" + picture + ").";
 }
 
 bool CLumoDoc::PerformPending() {

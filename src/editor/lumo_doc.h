@@ -143,6 +143,7 @@ class CLumoDoc : public QObject, public CCommandTarget {
     // Makes the operation's result the picture and the picture before it the undo state.
     void CommitResult();
     bool PerformPending();
+    std::string FailureReason(int error) const;
     bool ReduceColorDepth();
     bool StampAnnotation();
     // The undo rules, given the copy of the image made before the operation.
@@ -151,6 +152,8 @@ class CLumoDoc : public QObject, public CCommandTarget {
     QString title_;
     std::string pathName_;
     bool modified_ = false;
+    // How many images the document's file held when it was opened (saving keeps one).
+    int fileImageCount_ = 1;
     std::atomic<bool> workerDone_{true};
     std::mutex workerMutex_;
     std::condition_variable workerEnded_;

@@ -9,8 +9,10 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -86,11 +88,24 @@ bool CRaster::Save(const char* path, uint32_t type) {
         target = resolved;
         std::free(resolved);
     }
+    // A file this process may not write (read-only, another user's) is never replaced.
+    if (const int refusal = platform::ReplaceRefusal(target)) {
+        SetLastError(std::strerror(refusal));
+        return false;
+    }
     const mode_t permissions = platform::ReplacementPermissions(target);
     platform::CReplacingFile file;
-    if (!file.Open(target)) return false;
+    if (!file.Open(target)) {
+        SetLastError(std::strerror(errno));
+        return false;
+    }
     CFileStream stream(file.file());
-    return Encode(&stream, type) && file.Commit(permissions, false);
+    if (!Encode(&stream, type)) return false;
+    if (!file.Commit(permissions, false)) {
+        SetLastError(std::strerror(errno));
+        return false;
+    }
+    return true;
 }
 
 bool CRaster::Decode(CByteStream* stream, uint32_t type) {

@@ -135,12 +135,16 @@ mode_t ReplacementPermissions(const std::string& path) {
 }
 
 bool ExistsButIsNotWritable(const std::string& path) {
+    return ReplaceRefusal(path) != 0;
+}
+
+int ReplaceRefusal(const std::string& path) {
     struct stat info {};
-    if (lstat(path.c_str(), &info) != 0) return false;
+    if (lstat(path.c_str(), &info) != 0) return 0;
     const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return true;
+    if (fd < 0) return errno != 0 ? errno : EACCES;
     close(fd);
-    return false;
+    return 0;
 }
 
 }  // namespace platform

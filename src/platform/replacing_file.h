@@ -44,5 +44,8 @@ mode_t ReplacementPermissions(const std::string& path);
 // Whether `path` names an existing file that this process could not open for writing in place
 // (read-only, another user's, a folder). Such a file must not be replaced by a renamed one.
 bool ExistsButIsNotWritable(const std::string& path);
+// Why such a file must not be replaced: the error number of opening it for writing in place
+// (EACCES for a read-only file), or 0 when there is no file or it could be written.
+int ReplaceRefusal(const std::string& path);
 
 }  // namespace platform
