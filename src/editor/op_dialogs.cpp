@@ -131,53 +131,58 @@ CResizeDlg::CResizeDlg(unsigned width, unsigned height, QWidget* parent)
     ui->id1065->setText(FormatFloat(factor));
     ui->id1064->setChecked(true);
     ui->id1008->setChecked(true);
-    ui->id1062->installEventFilter(this);
-    ui->id1063->installEventFilter(this);
+    // The other size follows as the user types, so the proportion holds however the dialog is
+    // closed (Enter included), not only when a field loses the focus.
+    connect(ui->id1062, &QLineEdit::textChanged, this, [this] { OnWidthEdited(); });
+    connect(ui->id1063, &QLineEdit::textChanged, this, [this] { OnHeightEdited(); });
     connect(ui->id1, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->id2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 CResizeDlg::~CResizeDlg() = default;
 
-bool CResizeDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut) {
-        if (watched == ui->id1062) OnWidthDone();
-        if (watched == ui->id1063) OnHeightDone();
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
 void CResizeDlg::ShowFactor(float newWidth) {
     factor = newWidth / startWidth;
-    ui->id1065->setText(FormatFloat(factor));
+    SetField(ui->id1065, FormatFloat(factor));
 }
 
-// An unchecked "Maintain Aspect Ratio" lets the two sizes go their own ways.
-void CResizeDlg::OnWidthDone() {
+void CResizeDlg::SetField(QLineEdit* field, const QString& text) {
+    following_ = true;
+    field->setText(text);
+    following_ = false;
+}
+
+// An unchecked "Maintain Aspect Ratio" lets the two sizes go their own ways. A size of 0 (a
+// field emptied while typing) changes nothing else, so the proportion survives it.
+void CResizeDlg::OnWidthEdited() {
+    if (following_) return;
+    lastEdited_ = ui->id1062;
     const float w = static_cast<float>(ReadUnsigned(ui->id1062->text()));
     if (!ui->id1064->isChecked()) {
         currentWidth = w;
         ShowFactor(w);
         return;
     }
-    if (currentWidth > 0.0f) {
+    if (w > 0.0f && currentWidth > 0.0f) {
         const float h = currentHeight * w / currentWidth;
-        ui->id1063->setText(QString::number(static_cast<unsigned>(h)));
+        SetField(ui->id1063, QString::number(static_cast<unsigned>(h)));
         currentWidth = w;
         currentHeight = h;
         ShowFactor(w);
     }
 }
 
-void CResizeDlg::OnHeightDone() {
+void CResizeDlg::OnHeightEdited() {
+    if (following_) return;
+    lastEdited_ = ui->id1063;
     const float h = static_cast<float>(ReadUnsigned(ui->id1063->text()));
     if (!ui->id1064->isChecked()) {
         currentHeight = h;
         return;
     }
-    if (currentWidth > 0.0f && currentHeight > 0.0f) {
+    if (h > 0.0f && currentWidth > 0.0f && currentHeight > 0.0f) {
         const float w = currentWidth * h / currentHeight;
-        ui->id1062->setText(QString::number(static_cast<unsigned>(w)));
+        SetField(ui->id1062, QString::number(static_cast<unsigned>(w)));
         currentWidth = w;
         currentHeight = h;
         ShowFactor(w);
@@ -185,6 +190,9 @@ void CResizeDlg::OnHeightDone() {
 }
 
 void CResizeDlg::accept() {
+    // Once more from the field typed last, whatever happened to the fields meanwhile.
+    if (lastEdited_ == ui->id1062) OnWidthEdited();
+    if (lastEdited_ == ui->id1063) OnHeightEdited();
     width = ReadUnsigned(ui->id1062->text());
     height = ReadUnsigned(ui->id1063->text());
     fast = ui->id1008->isChecked();

@@ -15,6 +15,7 @@ class CInformationDlg;
 class CResizeDlg;
 class CAnnotateDlg;
 }  // namespace Ui
+class QLineEdit;
 
 // The small modal dialogs through which the Image menu asks for an operation's parameters.
 // Values go in through the constructor and are read back from the public fields after OK.
@@ -80,17 +81,18 @@ class CResizeDlg : public QDialog {
     float factor = 1.0f;
     bool fast = true;
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
-    void OnWidthDone();
-    void OnHeightDone();
+    void OnWidthEdited();
+    void OnHeightEdited();
     void ShowFactor(float newWidth);
+    // Writes a field without taking it for the user's typing.
+    void SetField(QLineEdit* field, const QString& text);
 
     std::unique_ptr<Ui::CResizeDlg> ui;
     float currentWidth, currentHeight;
     float startWidth, startHeight;
+    bool following_ = false;
+    QLineEdit* lastEdited_ = nullptr;
 };
 
 class CAnnotateDlg : public QDialog {

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,24 @@ TEST(EditorDialogs, ResizeKeepsTheProportionInSinglePrecision) {
     EXPECT_EQ(resize.width, 70u);
     EXPECT_EQ(resize.height, 25u);
     EXPECT_TRUE(resize.fast);
+}
+
+// Enter right after typing closes the dialog with the width typed and its height.
+TEST(EditorDialogs, ResizeKeepsTheProportionWhenEnterClosesIt) {
+    CResizeDlg resize(4000, 6000);
+    resize.show();
+    resize.activateWindow();
+    ASSERT_TRUE(testx11::PumpUntil([&] { return resize.isActiveWindow(); }));
+    auto* width = Control<QLineEdit>(resize, 1062);
+    width->setFocus();
+    width->selectAll();
+    QTest::keyClick(width, Qt::Key_Backspace);  // an empty field on the way keeps the proportion
+    QTest::keyClicks(width, "2000");
+    QTest::keyClick(width, Qt::Key_Return);
+    ASSERT_TRUE(testx11::PumpUntil([&] { return !resize.isVisible(); }));
+    EXPECT_EQ(resize.result(), QDialog::Accepted);
+    EXPECT_EQ(resize.width, 2000u);
+    EXPECT_EQ(resize.height, 3000u);
 }
 
 }  // namespace
