@@ -2,18 +2,78 @@
 
 #include "ids.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QPalette>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QTextDocument>
 #include <QTextBrowser>
 #include <QUrl>
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace {
+
 void (*g_showHook)(CHtmlPreviewDlg&) = nullptr;
+
+// How much of a page is searched for its body's colours.
+constexpr qint64 kHeadBudget = 64 * 1024;
+
+// The value of attribute `name` in a tag's text ("text=#FFFFFF", quoted or not), or empty.
+QString AttributeValue(const QString& tag, const QString& name) {
+    const QRegularExpression pattern(
+        QString(R"re((?:^|\s)%1\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re").arg(name),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(tag);
+    if (!match.hasMatch()) return {};
+    for (int i = 1; i <= 3; ++i) {
+        if (match.capturedStart(i) >= 0) return match.captured(i);
+    }
+    return {};
 }
+
+// The text browser takes a page's background from its body but draws text and links in its own
+// palette's colours: the body's text, link and vlink colours go into that palette, so the page
+// shows as the file describes it.
+void TakeBodyColours(QTextBrowser& view, const QString& pagePath) {
+    QFile page(pagePath);
+    if (!page.open(QIODevice::ReadOnly)) return;
+    const QString head = QString::fromLatin1(page.read(kHeadBudget));
+    const QRegularExpression bodyTag("<body(\\s[^>]*)?>",
+                                     QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch body = bodyTag.match(head);
+    if (!body.hasMatch()) return;
+    const QString attributes = body.captured(1);
+    QPalette palette = view.palette();
+    const struct {
+        const char* attribute;
+        std::initializer_list<QPalette::ColorRole> roles;
+    } kColours[] = {
+        {"bgcolor", {QPalette::Base}},
+        {"text", {QPalette::Text, QPalette::WindowText}},
+        {"link", {QPalette::Link}},
+        {"vlink", {QPalette::LinkVisited}},
+    };
+    for (const auto& colour : kColours) {
+        const QColor value = QColor::fromString(AttributeValue(attributes, colour.attribute));
+        if (!value.isValid()) continue;
+        for (QPalette::ColorRole role : colour.roles) {
+            palette.setColor(QPalette::Active, role, value);
+            palette.setColor(QPalette::Inactive, role, value);
+        }
+    }
+    view.setPalette(palette);
+    // Links take their colour from the style sheet rather than from the palette.
+    const QColor link = QColor::fromString(AttributeValue(attributes, "link"));
+    if (link.isValid())
+        view.document()->setDefaultStyleSheet(QString("a { color: %1; }").arg(link.name()));
+}
+
+}  // namespace
 
 void CHtmlPreviewDlg::SetShowHook(void (*hook)(CHtmlPreviewDlg&)) {
     g_showHook = hook;
@@ -44,6 +104,7 @@ CHtmlPreviewDlg::CHtmlPreviewDlg(const QString& pagePath, int width, int height,
     // The page's own folder resolves its relative image names.
     const QFileInfo page(pagePath);
     view_->setSearchPaths({page.absolutePath()});
+    TakeBodyColours(*view_, page.absoluteFilePath());
     view_->setSource(QUrl::fromLocalFile(page.absoluteFilePath()));
     PlaceView();
     viewCreated_ = true;
