@@ -4,7 +4,10 @@
 #include "image/raster.h"
 #include "platform/message_box.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -77,13 +80,20 @@ void DrawPrintPage(QPainter& painter, const CRaster& image, const PrintLayout& l
     if (layout.tiling && !copy.Crop(tile.left(), tile.top(), tile.right() + 1, tile.bottom() + 1)) {
         return;
     }
-    // Each tile prints one to one at the margins, the blue frame just around it.
+    // Each tile prints one to one at the margins, losslessly (a PDF keeps screenshot text
+    // sharp), then the blue frame: one device pixel wide on the pixels just outside it, drawn
+    // last so that the picture covers none of its four sides.
     const int margin = PrintLayout::kMargin;
     painter.save();
-    painter.setPen(QPen(QColor(0, 0, 255), 0));
-    painter.setBrush(Qt::white);
-    painter.drawRect(QRect(margin - 1, margin - 1, tile.width() + 1, tile.height() + 1));
+    painter.setRenderHint(QPainter::LosslessImageRendering);
     Draw(copy, painter, margin, margin, tile.width(), tile.height());
+    const QColor blue(0, 0, 255);
+    const int left = margin - 1, top = margin - 1;
+    const int right = margin + tile.width(), bottom = margin + tile.height();
+    painter.fillRect(QRect(left, top, right - left + 1, 1), blue);
+    painter.fillRect(QRect(left, bottom, right - left + 1, 1), blue);
+    painter.fillRect(QRect(left, top, 1, bottom - top + 1), blue);
+    painter.fillRect(QRect(right, top, 1, bottom - top + 1), blue);
     painter.restore();
 }
 
@@ -113,12 +123,32 @@ QPrinter& EditorPrinter() {
     return printer;
 }
 
-void PrintImage(const CRaster& source, const QString& title, PrintMode mode, QWidget* parent) {
+QString ProposedPdfName(const QString& title, const std::string& documentPath,
+                        const QString& previousOutput) {
+    // The document's own name without its extension; a title that cannot be a file name
+    // gives way to a plain one.
+    QString base = QFileInfo(title).completeBaseName();
+    if (base.isEmpty() || title.contains('/')) base = "UntitledImage";
+    QString folder;
+    if (!documentPath.empty())
+        folder = QFileInfo(QFile::decodeName(documentPath.c_str())).absolutePath();
+    else if (!previousOutput.isEmpty())
+        folder = QFileInfo(previousOutput).absolutePath();
+    else
+        folder = QDir::currentPath();
+    return QDir(folder).filePath(base + ".pdf");
+}
+
+void PrintImage(const CRaster& source, const QString& title, PrintMode mode, QWidget* parent,
+                const std::string& documentPath) {
     if (!source.IsValid()) return;
     // The pages come from a copy: nothing the document does meanwhile reaches them.
     const auto image = std::make_shared<CRaster>(source);
     QPrinter& printer = EditorPrinter();
     printer.setDocName(title);
+    // Printing into a file proposes this document's name, never the one printed before.
+    if (printer.outputFormat() == QPrinter::PdfFormat && mode != PrintMode::Preview)
+        printer.setOutputFileName(ProposedPdfName(title, documentPath, printer.outputFileName()));
     const PrintLayout layout =
         ComputePrintLayout(static_cast<int>(image->GetWidth()),
                            static_cast<int>(image->GetHeight()), printer.width(), printer.height());
@@ -135,8 +165,7 @@ void PrintImage(const CRaster& source, const QString& title, PrintMode mode, QWi
         return;
     }
     // Without a printer, print direct still asks where the PDF goes.
-    const bool noPrinter =
-        printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty();
+    const bool noPrinter = printer.outputFormat() == QPrinter::PdfFormat;
     if (mode == PrintMode::Dialog || noPrinter) {
         QPrintDialog dialog(&printer, parent);
         dialog.setObjectName("PrintDialog");

@@ -3,6 +3,7 @@
 #include <QRect>
 #include <QString>
 
+#include <string>
 #include <vector>
 
 class CRaster;
@@ -45,4 +46,9 @@ QPrinter& EditorPrinter();
 enum class PrintMode { Dialog, Direct, Preview };
 // Print (the print dialog first), print direct (the last printer, no questions) or print
 // preview of the image. A run without a printer prints into a PDF file.
-void PrintImage(const CRaster& image, const QString& title, PrintMode mode, QWidget* parent);
+void PrintImage(const CRaster& image, const QString& title, PrintMode mode, QWidget* parent,
+                const std::string& documentPath = {});
+// The PDF file proposed for a document: its name with ".pdf", beside its file, else in the
+// folder printed into before, else in the current folder.
+QString ProposedPdfName(const QString& title, const std::string& documentPath,
+                        const QString& previousOutput);

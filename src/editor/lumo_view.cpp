@@ -206,10 +206,23 @@ void CLumoView::ConvertPieces(const std::vector<int>& rows, int firstColumn, int
     }
 }
 
+// The pages are the viewport as it is to be, not as it is: right after a change of size or zoom
+// the viewport still leaves room for the scroll bars of before. Without bars when the picture
+// fits the whole area, less a bar's breadth for each bar the picture needs.
 void CLumoView::UpdateScrollBars() {
     const qreal ratio = Ratio();
-    const QSize page(static_cast<int>(std::lround(viewport()->width() * ratio)),
-                     static_cast<int>(std::lround(viewport()->height() * ratio)));
+    const QSize area = maximumViewportSize();
+    const int barBreadth[] = {horizontalScrollBar()->sizeHint().height(),
+                              verticalScrollBar()->sizeHint().width()};
+    const auto device = [ratio](int length) {
+        return static_cast<int>(std::lround(length * ratio));
+    };
+    bool across = scrollSize_.width() > device(area.width());
+    bool down = scrollSize_.height() > device(area.height());
+    if (across && !down) down = scrollSize_.height() > device(area.height() - barBreadth[0]);
+    if (down && !across) across = scrollSize_.width() > device(area.width() - barBreadth[1]);
+    const QSize page(device(area.width() - (down ? barBreadth[1] : 0)),
+                     device(area.height() - (across ? barBreadth[0] : 0)));
     QScrollBar* bars[] = {horizontalScrollBar(), verticalScrollBar()};
     const int sizes[] = {scrollSize_.width(), scrollSize_.height()};
     const int pages[] = {page.width(), page.height()};
@@ -455,13 +468,13 @@ bool CLumoView::onCommand(int id) {
             DeleteSelected();
             break;
         case ids::kCmdFilePrint:
-            PrintImage(*doc_->image, doc_->title(), PrintMode::Dialog, window());
+            PrintImage(*doc_->image, doc_->title(), PrintMode::Dialog, window(), doc_->pathName());
             break;
         case ids::kCmdFilePrintDirect:
-            PrintImage(*doc_->image, doc_->title(), PrintMode::Direct, window());
+            PrintImage(*doc_->image, doc_->title(), PrintMode::Direct, window(), doc_->pathName());
             break;
         case ids::kCmdFilePrintPreview:
-            PrintImage(*doc_->image, doc_->title(), PrintMode::Preview, window());
+            PrintImage(*doc_->image, doc_->title(), PrintMode::Preview, window(), doc_->pathName());
             break;
         default:
             break;

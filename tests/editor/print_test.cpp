@@ -10,6 +10,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProcess>
 #include <QTimer>
 
 namespace {
@@ -145,6 +146,110 @@ TEST_F(EditorPrint, PrintCommandsOpenTheirDialogs) {
                    [&](QPrintPreviewDialog*) { previewShown = true; });
     Command(doc, ids::kCmdFilePrintPreview);
     EXPECT_TRUE(previewShown);
+
+    // Printing into a file, each document proposes its own name.
+    if (EditorPrinter().outputFormat() != QPrinter::PdfFormat) return;
+    QString proposed;
+    for (const char* name : {"first.png", "second.png"}) {
+        ASSERT_TRUE(Gradient(8, 8)->Save(home.File(name).toLocal8Bit().constData(), kTypePng));
+        CLumoDoc* opened = frame->docTemplate()->OpenDocumentFile(home.File(name));
+        ASSERT_NE(opened, nullptr);
+        closeWhenShown(static_cast<QPrintDialog*>(nullptr), [&](QPrintDialog* dialog) {
+            proposed = dialog->printer()->outputFileName();
+        });
+        Command(opened, ids::kCmdFilePrint);
+        EXPECT_EQ(proposed, home.File(QString(name).replace(".png", ".pdf")));
+    }
+}
+
+// Tiles at the edges of whole pages: k times the printable size gives k tiles, one pixel more
+// gives one more tile of one pixel, across and down (the narrow picture's half pages too).
+TEST_F(EditorPrint, TilesCoverPicturesOfWholePagesAndOnePixelMore) {
+    constexpr int kWidth = 1000, kHeight = 1400;  // printable 800 x 1200
+    struct Case {
+        int width, height, columns, rows, lastWidth, lastHeight;
+    } cases[] = {
+        {1600, 2400, 2, 2, 800, 1200}, {1601, 2400, 3, 2, 1, 1200},
+        {1600, 2401, 2, 3, 800, 1},    {2401, 3601, 4, 4, 1, 1},
+        {800, 1201, 1, 2, 800, 1},     {700, 1800, 1, 3, 700, 600},  // half pages of 600
+        {700, 1801, 1, 4, 700, 1},
+    };
+    for (const Case& c : cases) {
+        const PrintLayout layout = ComputePrintLayout(c.width, c.height, kWidth, kHeight);
+        const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height);
+        ASSERT_TRUE(layout.tiling) << name;
+        EXPECT_EQ(layout.columns, c.columns) << name;
+        EXPECT_EQ(layout.rows, c.rows) << name;
+        EXPECT_EQ(layout.lastColumnWidth, c.lastWidth) << name;
+        EXPECT_EQ(layout.lastRowHeight, c.lastHeight) << name;
+        ASSERT_EQ(layout.pageCount, c.columns * c.rows) << name;
+        EXPECT_EQ(layout.tiles.back().bottomRight(), QPoint(c.width - 1, c.height - 1)) << name;
+        int64_t area = 0;
+        for (const QRect& tile : layout.tiles) area += int64_t{tile.width()} * tile.height();
+        EXPECT_EQ(area, int64_t{c.width} * c.height) << name;
+    }
+}
+
+// The PDF keeps the picture losslessly, framed on all four sides just outside it, and the
+// print dialog proposes each document's own PDF name.
+TEST_F(EditorPrint, PdfIsLosslessFramedAllRoundAndNamedAfterTheDocument) {
+    const auto present = [](const QString& program) {
+        QProcess probe;
+        probe.start(program, {"-v"});
+        return probe.waitForFinished(5000) && probe.exitCode() == 0;
+    };
+    if (!present("pdfimages") || !present("pdftoppm"))
+        GTEST_SKIP()
+            << "poppler-utils (pdfimages, pdftoppm) missing: scripts/bootstrap installs them";
+    std::unique_ptr<CRaster> image = Gradient(300, 200);
+    const QString file = home.File("out.pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    printer.setResolution(300);
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    ASSERT_EQ(PrintImagePages(printer, *image), 1);
+    QProcess list;
+    list.start("pdfimages", {"-list", file});
+    ASSERT_TRUE(list.waitForFinished(10000));
+    const QString listed = QString::fromLatin1(list.readAllStandardOutput());
+    // page num type width height color comp bpc enc ...: one 300 x 200 picture, not JPEG.
+    QStringList pictures;
+    for (const QString& line : listed.split('\n')) {
+        const QStringList fields = line.simplified().split(' ');
+        if (fields.size() > 8 && fields[2] == "image")
+            pictures << fields[3] + "x" + fields[4] + " " + fields[8];
+    }
+    EXPECT_EQ(pictures, QStringList{"300x200 image"}) << listed.toStdString();
+
+    // The page at the printer's own resolution: the frame on the pixels around the picture.
+    QProcess render;
+    render.start("pdftoppm", {"-r", "300", "-x", "95", "-y", "95", "-W", "310", "-H", "210", "-png",
+                              "-singlefile", file, home.File("page")});
+    ASSERT_TRUE(render.waitForFinished(20000));
+    const QImage page(home.File("page.png"));
+    ASSERT_EQ(page.size(), QSize(310, 210));
+    const auto blue = [&](int x, int y) {
+        const QRgb p = page.pixel(x - 95, y - 95);
+        return qBlue(p) > 200 && qRed(p) < 60 && qGreen(p) < 60;
+    };
+    for (int i = 0; i < 200; i += 37) {
+        EXPECT_TRUE(blue(99, 100 + i)) << "left " << i;
+        EXPECT_TRUE(blue(400, 100 + i)) << "right " << i;
+    }
+    for (int i = 0; i < 300; i += 37) {
+        EXPECT_TRUE(blue(100 + i, 99)) << "top " << i;
+        EXPECT_TRUE(blue(100 + i, 300)) << "bottom " << i;
+    }
+    // Inside the frame, the picture's pixels reach its edges (the renderer resamples them).
+    for (QPoint inside : {QPoint(100, 100), QPoint(399, 100), QPoint(100, 299), QPoint(399, 299)})
+        EXPECT_EQ(qBlue(page.pixel(inside - QPoint(95, 95))), 77)
+            << inside.x() << "," << inside.y();
+
+    EXPECT_EQ(ProposedPdfName("shot.png", "/pictures/shot.png", "/old/other.pdf"),
+              "/pictures/shot.pdf");
+    EXPECT_EQ(ProposedPdfName("Image-3", "", "/old/other.pdf"), "/old/Image-3.pdf");
+    EXPECT_EQ(ProposedPdfName("shots/1", "", "/old/other.pdf"), "/old/UntitledImage.pdf");
 }
 
 }  // namespace
