@@ -20,12 +20,14 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QPageSetupDialog>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -225,6 +227,7 @@ void CMainFrame::CreateMenus() {
             open.push_back(menu);
             connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandUI(); });
             if (!fileMenu_) fileMenu_ = menu;
+            if (QString(item.text) == "&Window") windowMenu_ = menu;
         } else if (item.id == kPopupEnd) {
             open.pop_back();
             menu = open.empty() ? nullptr : open.back();
@@ -242,6 +245,50 @@ void CMainFrame::CreateMenus() {
     }
     connect(fileMenu_, &QMenu::aboutToShow, this, &CMainFrame::FillRecentFiles);
     FillRecentFiles();
+    connect(windowMenu_, &QMenu::aboutToShow, this, &CMainFrame::FillWindowList);
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, &CMainFrame::FillWindowList);
+}
+
+// The open document windows below Cascade, Tile and Arrange Icons, in the order they were
+// opened: "&1" to "&9" with Alt+1 to Alt+9, the active one checked.
+void CMainFrame::FillWindowList() {
+    if (!windowMenu_) return;
+    for (QAction* action : windowMenu_->actions()) {
+        if (action->property("windowList").toBool()) {
+            windowMenu_->removeAction(action);
+            delete action;
+        }
+    }
+    const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList();
+    if (windows.isEmpty()) return;
+    QAction* separator = windowMenu_->addSeparator();
+    separator->setProperty("windowList", true);
+    QMdiSubWindow* active =
+        mdiArea_->activeSubWindow() ? mdiArea_->activeSubWindow() : mdiArea_->currentSubWindow();
+    constexpr int kListed = 9;
+    for (int i = 0; i < std::min<int>(kListed, static_cast<int>(windows.size())); ++i) {
+        QMdiSubWindow* window = windows[i];
+        auto* action = new QAction(
+            QString("&%1 %2").arg(i + 1).arg(QString(window->windowTitle()).replace('&', "&&")),
+            windowMenu_);
+        action->setProperty("windowList", true);
+        action->setObjectName(QString("window%1").arg(i + 1));
+        action->setCheckable(true);
+        action->setChecked(window == active);
+        action->setShortcut(QKeySequence(QString("Alt+%1").arg(i + 1)));
+        connect(action, &QAction::triggered, this,
+                [this, target = QPointer<QMdiSubWindow>(window)] {
+                    if (!target) return;
+                    if (target->isMinimized()) target->showNormal();
+                    mdiArea_->setActiveSubWindow(target);
+                });
+        windowMenu_->addAction(action);
+        // A window that goes or is renamed changes the list.
+        connect(window, &QObject::destroyed, this, &CMainFrame::FillWindowList,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+        connect(window, &QWidget::windowTitleChanged, this, &CMainFrame::FillWindowList,
+                Qt::UniqueConnection);
+    }
 }
 
 // The recent files (up to four) between the mail item and Exit, numbered "&1" to "&4".

@@ -70,6 +70,7 @@ class CMainFrame : public QMainWindow, public CCommandTarget {
     bool CreateStatusBar();
     void CreateMenus();
     void FillRecentFiles();
+    void FillWindowList();
     bool OnFrameCommand(int id);
     void UpdateKeyboardIndicators();
 
@@ -81,6 +82,7 @@ class CMainFrame : public QMainWindow, public CCommandTarget {
     QTimer* indicatorTimer_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* recentAnchor_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
     std::unique_ptr<CDocTemplate> docTemplate_;
     CAnnotationToolbox toolbox_;
 };

@@ -59,6 +59,25 @@ TEST_F(EditorView, ScrollSizesFollowTheZoomAndKeepTheRelativePosition) {
     EXPECT_NEAR(view->ScrollPosition().y(), 18000, 1);
 }
 
+// After Zoom Out the window fits the picture again, without the scroll bars it had.
+TEST_F(EditorView, ZoomOutFitsTheWindowWithoutScrollBars) {
+    const QWidget* client = frame->mdiArea()->viewport();
+    const qreal ratio = client->devicePixelRatioF();
+    const auto width = static_cast<uint32_t>(client->width() * ratio * 0.6);
+    const auto height = static_cast<uint32_t>(client->height() * ratio * 0.6);
+    CLumoDoc* doc = NewDocument(Gradient(width, height));
+    CLumoView* view = ViewOf(doc);
+    Command(doc, ids::kCmdZoomIn);
+    testx11::Pump(50);
+    ASSERT_TRUE(view->horizontalScrollBar()->isVisible() || view->verticalScrollBar()->isVisible());
+    Command(doc, ids::kCmdZoomOut);
+    testx11::Pump(50);
+    EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(view->verticalScrollBar()->isVisible());
+    EXPECT_NEAR(view->viewport()->width() * ratio, width, 1.0 + ratio);
+    EXPECT_NEAR(view->viewport()->height() * ratio, height, 1.0 + ratio);
+}
+
 TEST_F(EditorView, CropFollowsItsRulesAndTheScreenPixels) {
     CLumoDoc* doc = NewDocument(Gradient(1000, 800));
     CLumoView* view = ViewOf(doc);
