@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Writes the hostile seeds of fuzz/corpus/: tiny files whose headers claim huge pictures, chunks,
-strips or resources. The image tests decode the same files (under a memory limit). Run once; the
+strips or resources. The image tests decode the same files (under a memory limit). The metafiles
+go to the tests only: a metafile's frame sets the size it is drawn at (up to 4000 x 4000), so
+seeds with huge frames would have the fuzzer drawing big empty pictures all day. Run once; the
 output is committed."""
 import os
 import struct
@@ -11,9 +13,12 @@ here = os.path.dirname(os.path.abspath(__file__))
 corpus = os.path.join(here, 'corpus')
 
 
-def write(folder, name, data):
-    os.makedirs(os.path.join(corpus, folder), exist_ok=True)
-    with open(os.path.join(corpus, folder, name), 'wb') as f:
+tests = os.path.join(here, '..', 'tests', 'image_formats', 'hostile')
+
+
+def write(folder, name, data, root=corpus):
+    os.makedirs(os.path.join(root, folder), exist_ok=True)
+    with open(os.path.join(root, folder, name), 'wb') as f:
         f.write(data)
 
 
@@ -138,11 +143,11 @@ for w in words:
     check ^= w
 wmf = struct.pack('<10HH', *words, check) + struct.pack('<HHHIHIH', 1, 9, 0x300, 100, 1, 40, 0)
 wmf += struct.pack('<IH', 0x7fffffff, 0x041B) + bytes(8)
-write('wmf', 'huge.wmf', wmf)
+write('', 'huge.wmf', wmf, tests)
 emf = struct.pack('<II4i4iIIIIHHIIIiiii', 1, 108, 0, 0, 1 << 30, 1 << 30, 0, 0, 1 << 30, 1 << 30,
                   0x464D4520, 0x10000, 200, 3, 1, 0, 0, 0, 0, 1024, 768, 270, 203)
 emf += bytes(108 - len(emf)) + struct.pack('<II', 42, 0x7ffffff0) + bytes(16)
-write('emf', 'huge.emf', emf)
+write('', 'huge.emf', emf, tests)
 
 
 # --- PE: resources that amplify (kept under the fuzzer's 64 KB) ---
@@ -221,5 +226,5 @@ def amplifying_pe(groups, group_entries, shared_languages):
 
 
 if __name__ == '__main__' and len(sys.argv) == 1:
-    write('pe', 'one-big-group.dll', amplifying_pe(1500, 3000, 0))
-    write('pe', 'shared-languages.dll', amplifying_pe(3000, 1, 3000))
+    write('pe', 'one-big-group.dll', amplifying_pe(60, 3000, 0))
+    write('pe', 'shared-languages.dll', amplifying_pe(500, 1, 3000))

@@ -14,7 +14,7 @@
 namespace {
 
 struct HostileCase {
-    const char* file;  // under the fuzz corpus
+    const char* file;  // under the fuzz corpus (the metafiles lie beside this test)
     uint32_t type;
     const char* message;
 };
@@ -35,8 +35,8 @@ const HostileCase kCases[] = {
     {"pcx/huge.pcx", kTypePcx, "corrupted PCX"},
     {"wbmp/huge.wbmp", kTypeWbmp, "Corrupted WBMP"},
 #ifdef QUILLET_HAVE_METAFILE
-    {"wmf/huge.wmf", kTypeWmf, "corrupted WMF"},
-    {"emf/huge.emf", kTypeWmf, "corrupted WMF"},
+    {"../../tests/image_formats/hostile/huge.wmf", kTypeWmf, "corrupted WMF"},
+    {"../../tests/image_formats/hostile/huge.emf", kTypeWmf, "corrupted WMF"},
 #endif
 };
 

@@ -946,7 +946,14 @@ const char* Render(const std::vector<uint8_t>& bytes, const Layout& layout, QPoi
         size = QSize(std::max(1, static_cast<int>(size.width() * scale)),
                      std::max(1, static_cast<int>(size.height() * scale)));
     }
-    QImage canvasImage(size, QImage::Format_RGB32);
+    // The picture is drawn straight into the image's rows (blue, green, red bytes, as the image
+    // keeps them), top row first, and the rows are turned bottom-up afterwards: no second copy
+    // of a picture that may be 4000 x 4000.
+    const int width = size.width(), height = size.height();
+    if (!image.Create(width, height, 24, kTypeWmf)) return kErrMemory;
+    const size_t stride = image.GetEffWidth();
+    QImage canvasImage(image.GetBits(0), width, height, static_cast<qsizetype>(stride),
+                       QImage::Format_BGR888);
     if (canvasImage.isNull()) return kErrMemory;
     canvasImage.fill(Qt::white);
     const char* error = nullptr;
@@ -971,14 +978,10 @@ const char* Render(const std::vector<uint8_t>& bytes, const Layout& layout, QPoi
         }
     }
     if (error) return error;
-    const int width = size.width(), height = size.height();
-    if (!image.Create(width, height, 24, kTypeWmf)) return kErrMemory;
-    // Blue, green, red bytes as the image keeps them; rows turned bottom-up.
-    const QImage rows = canvasImage.convertToFormat(QImage::Format_BGR888);
-    if (rows.isNull()) return kErrMemory;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(image.GetBits(height - 1 - y), rows.constScanLine(y),
-                    static_cast<size_t>(width) * 3);
+    for (int y = 0; y < height / 2; ++y) {
+        uint8_t* top = image.GetBits(static_cast<uint32_t>(y));
+        std::swap_ranges(top, top + stride, image.GetBits(static_cast<uint32_t>(height - 1 - y)));
+    }
     image.SetXDPI(static_cast<int32_t>(dpi.x()));
     image.SetYDPI(static_cast<int32_t>(dpi.y()));
     return nullptr;
