@@ -14,6 +14,10 @@ const char* const kUnreachableMessage =
     "Quillet cannot reach this browser. Start it with --remote-debugging-port=9222 and a "
     "separate --user-data-dir to capture its pages.";
 
+const char* const kNoPageMessage =
+    "Quillet found no web page in this browser window. Only the pages of the browser started "
+    "with --remote-debugging-port=9222 can be captured.";
+
 namespace {
 
 // The WM_CLASS classes of the Chromium-family browsers, compared without regard to case.
@@ -66,7 +70,18 @@ std::unique_ptr<CurrentPage> OpenPage(int port, const QString& targetId, QJsonOb
     return page;
 }
 
-// The left edge of the browser window that shows a target, in the browser's own pixels.
+// Device pixels per DIP: the screen's scale factor, which turns the browser's window bounds into
+// the screen's pixels. The page's pixel ratio holds the page zoom as well, which the layout
+// metrics give apart (CSS pixels to DIPs).
+double ScreenScale(CurrentPage& page) {
+    const auto metrics = page.session.Call("Page.getLayoutMetrics");
+    const double zoom =
+        metrics ? metrics->value("cssVisualViewport").toObject().value("zoom").toDouble(1) : 1;
+    const double scale = zoom > 0 ? page.pixelRatio / zoom : page.pixelRatio;
+    return scale > 0 && scale <= 16 ? scale : 1;
+}
+
+// The left edge of the browser window that shows a target, in DIPs (device-independent pixels).
 std::optional<int> WindowLeft(devtools::Session& session, const QString& targetId) {
     const auto window = session.Call("Browser.getWindowForTarget", {{"targetId", targetId}});
     if (!window) return std::nullopt;
@@ -121,8 +136,11 @@ MatchResult FindBrowser(unsigned long pickedWindow) {
             facts.value("visibility").toString() != "visible") {
             continue;
         }
+        // A window's left edge is a whole number of DIPs: on the screen it lies within one DIP
+        // of the edge the bounds give.
         const std::optional<int> left = WindowLeft(page->session, id);
-        if (!left || std::lround(*left * page->pixelRatio) != topLeft) continue;
+        const double scale = ScreenScale(*page);
+        if (!left || std::abs(*left * scale - topLeft) >= std::max(1.0, scale)) continue;
         match = std::move(page);  // a later match replaces an earlier one
     }
     Current() = std::move(match);

@@ -34,12 +34,15 @@ void ClearCurrentBrowser();
 enum class MatchResult { Matched, NoMatch, Unreachable };
 
 // Matches the picked window against the visible HTML pages of the browser on the DevTools port:
-// a page matches when its window's left edge (in device pixels) is the left edge of the managed
-// client window holding the picked window; a later match replaces an earlier one. The current
-// browser is cleared first. Unreachable when the endpoint does not answer.
+// a page matches when its window's left edge, turned into device pixels by the screen's scale
+// factor (never by the page zoom), is the left edge of the managed client window holding the
+// picked window, within one DIP; a later match replaces an earlier one. The current browser is
+// cleared first. Unreachable when the endpoint does not answer.
 MatchResult FindBrowser(unsigned long pickedWindow);
 
 // What the user is told once per run when a browser window's endpoint does not answer.
 extern const char* const kUnreachableMessage;
+// What the user is told when a pick finds no page.
+extern const char* const kNoPageMessage;
 
 }  // namespace browser

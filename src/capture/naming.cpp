@@ -6,15 +6,19 @@
 
 namespace naming {
 
+CaptureNames PendingScreenCapture() {
+    const CQuilletApp* app = App();
+    const int n = app->captureCounter;
+    return {platform::FormatFixed("%sIT-%d%cbmp", app->cacheFolder.c_str(), n, '.'),
+            platform::FormatFixed("%sTT-%d%cbmp", app->cacheThumbnailsFolder.c_str(), n, '.')};
+}
+
 CaptureNames NextScreenCapture() {
     CQuilletApp* app = App();
-    const int n = app->captureCounter;
-    CaptureNames names{
-        platform::FormatFixed("%sIT-%d%cbmp", app->cacheFolder.c_str(), n, '.'),
-        platform::FormatFixed("%sTT-%d%cbmp", app->cacheThumbnailsFolder.c_str(), n, '.')};
+    CaptureNames names = PendingScreenCapture();
     app->currentImagePath = names.image;
     app->currentThumbnailPath = names.thumbnail;
-    app->captureCounter = n + 1;
+    app->captureCounter += 1;
     return names;
 }
 

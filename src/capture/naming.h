@@ -15,6 +15,8 @@ struct CaptureNames {
     std::string thumbnail;
 };
 CaptureNames NextScreenCapture();
+// The names the next screen capture will get, with nothing stored or advanced.
+CaptureNames PendingScreenCapture();
 
 // The file names of a workspace document (image, thumbnail, web page).
 struct WorkspacePaths {

@@ -264,11 +264,14 @@ void CPickDlg::OnButtonUp() {
 
 // Modes 5 and 6: the page of the browser window under the release point.
 void CPickDlg::RunBrowserPick() {
-    if (browser::FindBrowser(picked_) == browser::MatchResult::Unreachable) {
+    const browser::MatchResult found = browser::FindBrowser(picked_);
+    if (found == browser::MatchResult::Unreachable) {
         if (!unreachableTold) {
             unreachableTold = true;
             platform::ShowMessage(browser::kUnreachableMessage, "Quillet");
         }
+    } else if (found == browser::MatchResult::NoMatch) {
+        platform::ShowMessage(browser::kNoPageMessage, "Quillet");
     } else if (wholePage_) {
         CaptureWholePage();
     } else if (pageSource_) {
