@@ -128,6 +128,37 @@ TEST_F(EditorAnnotate, UndoAndRedoGoThroughAddMoveDeleteAndTheBurnIn) {
     EXPECT_TRUE(doc->annotations.IsEmpty());
 }
 
+TEST_F(EditorAnnotate, ColoursAndWidthsAreKeptPerToolAndRecolourTheSelectedMark) {
+    CLumoDoc* doc = NewDocument(Gradient(300, 200));
+    CLumoView* view = ViewOf(doc);
+    Choose(*this, doc, AnnotationTool::Arrow);
+    Command(doc, ids::kCmdAnnotateColorFirst + 4);
+    Command(doc, ids::kCmdAnnotateWidthFirst + 2);
+    Drag(view, QPoint(20, 100), QPoint(200, 100));
+    ASSERT_EQ(doc->annotations.Count(), 1);
+    EXPECT_EQ(doc->annotations.At(0).color(), PaletteColor(4));
+    EXPECT_EQ(doc->annotations.At(0).width(), 8);
+
+    // Select it and pick green: the mark and the arrow tool take it, undoably.
+    Choose(*this, doc, AnnotationTool::Select);
+    EXPECT_FALSE(frame->QueryCommand(ids::kCmdAnnotateColorFirst).enabled);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    ASSERT_EQ(view->SelectedAnnotation(), 0);
+    EXPECT_TRUE(frame->QueryCommand(ids::kCmdAnnotateColorFirst + 4).checked);
+    Command(doc, ids::kCmdAnnotateColorFirst + 3);
+    EXPECT_EQ(doc->annotations.At(0).color(), PaletteColor(3));
+    Command(doc, ids::kCmdEditUndo);
+    EXPECT_EQ(doc->annotations.At(0).color(), PaletteColor(4));
+
+    // Another editor window reads them from the profile; the pen kept its own.
+    CMainFrame other;
+    ASSERT_TRUE(other.Create());
+    EXPECT_EQ(other.toolbox().Color(AnnotationTool::Arrow), PaletteColor(3));
+    EXPECT_EQ(other.toolbox().Width(AnnotationTool::Arrow), 8);
+    EXPECT_EQ(other.toolbox().Color(AnnotationTool::Pen), PaletteColor(0));
+    EXPECT_EQ(other.toolbox().Width(AnnotationTool::Pen), 4);
+}
+
 TEST_F(EditorAnnotate, SavedRedactionsKeepNothingOfTheOriginalAndTheFileShowsTheWindow) {
     CLumoDoc* doc = NewDocument(Noise(400, 300));
     CLumoView* view = ViewOf(doc);

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 QRect PixelBounds(const QRectF& bounds) {
@@ -117,11 +118,23 @@ QRect CAnnotationLayer::SourceArea(const QRect& area, const CAnnotation* draft) 
 }
 
 void CAnnotationLayer::Render(QImage& target, QPoint origin, const CAnnotation* draft) const {
-    const QRect area(origin, target.size());
     std::vector<const CAnnotation*> order;
     order.reserve(marks_.size() + 1);
     for (const auto& mark : marks_) order.push_back(mark.get());
     if (draft && !draft->IsEmpty()) order.push_back(draft);
+    RenderMarks(order, target, origin);
+}
+
+void CAnnotationLayer::RenderRange(QImage& target, QPoint origin, int first, int count) const {
+    std::vector<const CAnnotation*> order;
+    for (int i = std::max(first, 0); i < std::min(first + count, Count()); ++i)
+        order.push_back(&At(i));
+    RenderMarks(order, target, origin);
+}
+
+void CAnnotationLayer::RenderMarks(const std::vector<const CAnnotation*>& order, QImage& target,
+                                   QPoint origin) {
+    const QRect area(origin, target.size());
 
     QPainter painter;
     auto begin = [&] {

@@ -49,6 +49,8 @@ class CAnnotationLayer {
     // (0, 0) is picture pixel `origin`. Redactions change the pixels under them; for their
     // result to be exact, `target` must hold every pixel that SourceArea asks for.
     void Render(QImage& target, QPoint origin, const CAnnotation* draft = nullptr) const;
+    // The same for the marks first .. first + count - 1 alone (burning in goes by batches).
+    void RenderRange(QImage& target, QPoint origin, int first, int count) const;
     // The picture pixels that rendering `area` reads: the area, grown by every redaction that
     // reaches into it (a redaction reads its whole rectangle).
     QRect SourceArea(const QRect& area, const CAnnotation* draft = nullptr) const;
@@ -57,6 +59,8 @@ class CAnnotationLayer {
 
   private:
     static Marks Copy(const Marks& marks);
+    static void RenderMarks(const std::vector<const CAnnotation*>& order, QImage& target,
+                            QPoint origin);
     void Push(std::vector<Marks>& history, Marks marks);
     // Numbered steps count 1, 2, 3... in the order they were placed.
     void Renumber();

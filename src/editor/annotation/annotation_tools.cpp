@@ -202,7 +202,11 @@ QIcon ColorIcon(QColor color) {
     painter.setPen(QColor(90, 90, 90));
     painter.setBrush(color);
     painter.drawRect(1, 1, kIconSize - 3, kIconSize - 3);
-    return QIcon(pixmap);
+    painter.end();
+    // A colour that does not apply to the tool still shows which colour it is.
+    QIcon icon(pixmap);
+    icon.addPixmap(pixmap, QIcon::Disabled);
+    return icon;
 }
 
 QIcon WidthIcon(int choice) {

@@ -294,7 +294,10 @@ TEST(Annotation, BurningInRaisesPalettePicturesAndDrawsWhatTheLayerDraws) {
                 expected.setPixel(x, y, qRgb(c.rgbRed, c.rgbGreen, c.rgbBlue));
             }
         }
+        // Far-apart marks are burned in separate batches, in their order all the same.
         CAnnotationLayer layer;
+        layer.Add(Dragged(AnnotationTool::Step, Qt::blue, 10, {{8, 8}}));
+        layer.Add(Dragged(AnnotationTool::Step, Qt::green, 10, {{80, 60}}));
         layer.Add(Dragged(AnnotationTool::Arrow, QColor(200, 30, 60), 4, {{5, 60}, {80, 10}}));
         layer.Add(Dragged(AnnotationTool::Pixelate, Qt::black, 8, {{40, 40}, {89, 69}}));
         layer.Render(expected, QPoint(0, 0));
