@@ -22,6 +22,7 @@
 
 #include <QDir>
 #include <QLockFile>
+#include <QSessionManager>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -44,6 +45,10 @@ void InitQuilletResources() {
 
 CQuilletApp::CQuilletApp(int& argc, char** argv) : QApplication(argc, argv) {
     InitQuilletResources();
+    // Closing a window or a dialog never ends the program: only Shutdown does.
+    setQuitOnLastWindowClosed(false);
+    connect(this, &QGuiApplication::commitDataRequest, this, &CQuilletApp::CommitSessionData,
+            Qt::DirectConnection);
 }
 
 CQuilletApp::~CQuilletApp() = default;
@@ -95,6 +100,52 @@ int CQuilletApp::ExitInstance(int loopResult) {
     AppendSessionToHistory();
     if (trayIcon_) trayIcon_->Destroy();
     return loopResult;
+}
+
+bool CQuilletApp::Shutdown() {
+    if (askingToEnd_) {
+        if (QWidget* question = activeModalWidget()) {
+            question->raise();
+            question->activateWindow();
+        }
+        return false;
+    }
+    if (!OfferModifiedPictures()) return false;
+    EndEventLoop();
+    return true;
+}
+
+bool CQuilletApp::OfferModifiedPictures() {
+    askingToEnd_ = true;
+    const bool goOn = !DocTemplate() || DocTemplate()->SaveAllModified();
+    askingToEnd_ = false;
+    return goOn;
+}
+
+void CQuilletApp::EndEventLoop() {
+    quitting = 1;
+    QCoreApplication::exit(0);
+}
+
+bool CQuilletApp::event(QEvent* event) {
+    if (event->type() == QEvent::Quit) {
+        event->ignore();  // Shutdown ends the loop itself when the user lets it
+        Shutdown();
+        return true;
+    }
+    return QApplication::event(event);
+}
+
+void CQuilletApp::CommitSessionData(QSessionManager& manager) {
+    if (askingToEnd_ || !manager.allowsInteraction()) return;  // nothing is saved unasked
+    const bool goOn = OfferModifiedPictures();
+    manager.release();
+    if (!goOn) {
+        manager.cancel();
+        return;
+    }
+    // Answered: the program ends with the session rather than asking again when it is told to.
+    EndEventLoop();
 }
 
 bool CQuilletApp::AcquireSingleInstance() {

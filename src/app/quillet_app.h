@@ -14,6 +14,7 @@
 #include <string>
 
 class QLockFile;
+class QSessionManager;
 class CMW;
 class CControlPanel;
 class CMainFrame;
@@ -38,6 +39,11 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     bool InitInstance();
     // Shut-down after the event loop ended; returns the exit code.
     int ExitInstance(int loopResult);
+    // The one way the program ends (EXIT, the panel's exit, `quillet --quit`, the termination
+    // signals, the desktop session's end): modified pictures are offered for saving once, and the
+    // event loop ends unless the user keeps the program. While the question is up, another
+    // request only brings it to the front. False when the program goes on.
+    bool Shutdown();
 
     // Creates the session folder and its "thumbnails" and "html" folders on the run's first write.
     void EnsureSessionFolders();
@@ -118,7 +124,16 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     // when it cannot be named or is too long for the path buffers.
     bool BuildFolderPaths();
 
+  protected:
+    // A quit request from anywhere (the session manager's, Qt's own) goes through Shutdown.
+    bool event(QEvent* event) override;
+
   private:
+    // Offers the modified pictures once (Yes/No/Cancel); false when the program must go on.
+    bool OfferModifiedPictures();
+    void EndEventLoop();
+    // The desktop session is ending: the same question, where the session manager lets us ask.
+    void CommitSessionData(QSessionManager& manager);
     bool AcquireSingleInstance();
     void LoadOrCreateSettings();
     void ReportUnsavedOptions(bool settingsSaved);
@@ -136,6 +151,7 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     std::unique_ptr<CControlPanel> panel_;  // owned by the coordinator window, destroyed first
     std::unique_ptr<CTrayIcon> trayIcon_;
     std::unique_ptr<remote::CCommandServer> commandServer_;
+    bool askingToEnd_ = false;  // the shut-down's question is up
 };
 
 // The running application object.

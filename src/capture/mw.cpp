@@ -4,7 +4,6 @@
 #include "capture/coordinate_readout.h"
 #include "capture/grab.h"
 #include "capture/naming.h"
-#include "editor/doc_template.h"
 #include "ids.h"
 #include "panel/control_panel.h"
 #include "panel/tray_icon.h"
@@ -127,9 +126,7 @@ void CMW::OnStart() {
 
 void CMW::OnExit() {
     // Modified pictures in the editor are offered for saving once, all together.
-    if (DocTemplate() && !DocTemplate()->SaveAllModified()) return;
-    App()->quitting = 1;
-    QCoreApplication::exit(0);
+    App()->Shutdown();
 }
 
 void CMW::StartCapture(int kind) {

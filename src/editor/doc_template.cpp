@@ -126,8 +126,9 @@ bool CDocTemplate::SaveAllModified() {
                              : platform::FormatFixed("Save changes to the %d modified images?",
                                                      static_cast<int>(modified.size())),
         "Quillet", platform::MessageIcon::Question, platform::MessageButtons::YesNoCancel);
-    if (answer == platform::kAnswerCancel) return false;
+    // Only an explicit Yes saves; No goes on without saving, anything else keeps everything.
     if (answer == platform::kAnswerNo) return true;
+    if (answer != platform::kAnswerYes) return false;
     for (CLumoDoc* doc : modified) {
         if (!doc->DoSave(doc->pathName(), true)) return false;
     }

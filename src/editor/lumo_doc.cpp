@@ -178,8 +178,9 @@ bool CLumoDoc::SaveModified() {
     const int answer = platform::ShowMessage(
         QString("Save changes to %1?").arg(title_).toStdString(), kCaption,
         platform::MessageIcon::Question, platform::MessageButtons::YesNoCancel);
-    if (answer == platform::kAnswerCancel) return false;
+    // Only an explicit Yes saves; No goes on without saving, anything else keeps everything.
     if (answer == platform::kAnswerNo) return true;
+    if (answer != platform::kAnswerYes) return false;
     return DoSave(pathName_, true);
 }
 

@@ -1,10 +1,8 @@
 #include "app/quillet_app.h"
 #include "app/remote_command.h"
-#include "ids.h"
 #include "platform/message_box.h"
 #include "platform/termination_signals.h"
 #include "platform/x11_display.h"
-#include "capture/mw.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -167,6 +165,6 @@ int main(int argc, char** argv) {
         }
     }
     if (!app.InitInstance()) return app.ExitInstance(1);
-    platform::HandleTerminationSignals([&app] { app.coordinator()->onCommand(ids::kCmdExit); });
+    platform::HandleTerminationSignals([&app] { app.Shutdown(); });
     return app.ExitInstance(app.exec());
 }

@@ -240,9 +240,8 @@ bool CControlPanel::onCommand(int id) {
 }
 
 void CControlPanel::accept() {
-    // OK (and Enter) ends the program.
-    QCoreApplication::exit(0);
-    hide();
+    // OK (and Enter) ends the program as EXIT does; the panel stays when the user keeps it.
+    owner_->onCommand(ids::kCmdExit);
 }
 
 void CControlPanel::reject() {

@@ -39,8 +39,12 @@ QMessageBox::StandardButtons ToQtButtons(MessageButtons buttons) {
     return QMessageBox::Ok;
 }
 
+// A box whose loop ended without a button (its window closed by other means, the loop ended
+// from elsewhere) returns no button: it stays unanswered, never OK.
 int FromQtAnswer(int answer) {
     switch (answer) {
+        case QMessageBox::Ok:
+            return kAnswerOk;
         case QMessageBox::Cancel:
             return kAnswerCancel;
         case QMessageBox::Yes:
@@ -48,7 +52,7 @@ int FromQtAnswer(int answer) {
         case QMessageBox::No:
             return kAnswerNo;
         default:
-            return kAnswerOk;
+            return kAnswerNone;
     }
 }
 

@@ -27,6 +27,12 @@ ProgramRun::~ProgramRun() {
     }
 }
 
+void ProgramRun::AnswerMessagesOnScreen() {
+    QProcessEnvironment env = process_.processEnvironment();
+    env.remove("QUILLET_MESSAGE_LOG");
+    process_.setProcessEnvironment(env);
+}
+
 bool ProgramRun::Start(const QStringList& arguments) {
     process_.setArguments(arguments);
     process_.start();

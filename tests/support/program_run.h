@@ -15,6 +15,9 @@ class ProgramRun {
     explicit ProgramRun(const TempFolder& home);
     ~ProgramRun();
 
+    // The program shows its message boxes on the screen instead of logging them, for tests that
+    // answer them there.
+    void AnswerMessagesOnScreen();
     // Starts the program and waits until its tray icon is on the screen.
     bool Start(const QStringList& arguments = {});
     // Runs the program to its end (for starts that are refused), returning its exit code.
