@@ -9,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QFileDialog>
+#include <QElapsedTimer>
 #include <QFileSystemModel>
 #include <QIcon>
 #include <QLineEdit>
@@ -193,4 +194,25 @@ TEST_F(IconWindow, SystemIconsAreTheThemesStandardIconsInOrder) {
     }
     QIcon::setThemeSearchPaths(searchPaths);
     QIcon::setThemeName(theme);
+}
+
+// A file whose names all share one 65,535-entry language directory: the window lists what the
+// reader's budget allowed and says the file was cut short.
+TEST_F(IconWindow, AnAmplifyingFileIsListedAsFarAsReadAndSaidToBeCutShort) {
+    const testpe::Bytes file = testpe::AmplifyingPe(65535, 1, 65535);
+    home.Write("SHARED.DLL", QByteArray(reinterpret_cast<const char*>(file.data()),
+                                        static_cast<qsizetype>(file.size())));
+    CIconDlg window(CIconDlg::kExtractIcon, preview.get());
+    Show(window);
+    QElapsedTimer timer;
+    timer.start();
+    window.ExtractFrom(home.File("SHARED.DLL"));
+    std::printf("listing the file took %lld ms\n", static_cast<long long>(timer.elapsed()));
+    EXPECT_GT(window.iconCount(), 0);
+    EXPECT_EQ(window.fileList()->count(), window.iconCount());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("the file was cut short after " +
+                               std::to_string(window.iconCount()) + " icons"),
+              std::string::npos)
+        << messages[0];
 }

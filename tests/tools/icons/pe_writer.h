@@ -139,4 +139,48 @@ inline Bytes WritePe(const std::vector<Group>& groups, bool plus) {
     return out;
 }
 
+// A file whose `groups` group names all lead to one language directory of `languages` entries
+// (all naming one group of `entries` entries over one 16 x 16 icon): either every group is the
+// same huge group, or every name makes the reader walk the same huge directory.
+inline Bytes AmplifyingPe(size_t groups, size_t entries, size_t languages) {
+    const Bytes bitmap = SolidBitmap(16, 0x2050C8);
+    Bytes rsrc;
+    const size_t iconType = 32, groupType = 64, iconLanguage = groupType + 16 + 8 * groups;
+    const size_t groupLanguages = iconLanguage + 24,
+                 iconEntry = groupLanguages + 16 + 8 * languages;
+    const size_t groupEntry = iconEntry + 16, iconData = groupEntry + 16;
+    const size_t groupData = iconData + bitmap.size();
+    Directory(rsrc, 0, 3, {uint32_t(iconType)}, true);
+    Put(rsrc, 14, 2, 2);
+    Put(rsrc, 24, 14, 4);
+    Put(rsrc, 28, uint32_t(groupType) | 0x80000000u, 4);
+    Directory(rsrc, iconType, 1, {uint32_t(iconLanguage)}, true);
+    Directory(rsrc, groupType, 1, std::vector<uint32_t>(groups, uint32_t(groupLanguages)), true);
+    Directory(rsrc, iconLanguage, 1033, {uint32_t(iconEntry)}, false);
+    Directory(rsrc, groupLanguages, 1033, std::vector<uint32_t>(languages, uint32_t(groupEntry)),
+              false);
+    Put(rsrc, iconEntry, kSectionAddress + uint32_t(iconData), 4);
+    Put(rsrc, iconEntry + 4, uint32_t(bitmap.size()), 4);
+    Put(rsrc, groupEntry, kSectionAddress + uint32_t(groupData), 4);
+    Put(rsrc, groupEntry + 4, uint32_t(6 + 14 * entries), 4);
+    rsrc.resize(iconData);
+    rsrc.insert(rsrc.end(), bitmap.begin(), bitmap.end());
+    Put(rsrc, groupData + 4, uint32_t(entries), 2);
+    for (size_t i = 0; i < entries; ++i) {
+        const size_t at = groupData + 6 + 14 * i;
+        Put(rsrc, at, 16, 1);
+        Put(rsrc, at + 1, 16, 1);
+        Put(rsrc, at + 6, 32, 2);
+        Put(rsrc, at + 12, 1, 2);
+    }
+    // The headers of a one-section file, with this section in place of the usual one.
+    Bytes file = WritePe({{{16, 32, bitmap}}}, false);
+    file.resize(kSectionOffset);
+    file.insert(file.end(), rsrc.begin(), rsrc.end());
+    const size_t section = 0x58 + 224;
+    for (const size_t at : {size_t(0x58 + 96 + 20), section + 8, section + 16})
+        Put(file, at, uint32_t(rsrc.size()), 4);
+    return file;
+}
+
 }  // namespace testpe
