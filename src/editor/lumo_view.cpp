@@ -61,7 +61,13 @@ CLumoView::CLumoView(CLumoDoc* doc, QWidget* parent) : QAbstractScrollArea(paren
     connect(doc, &CLumoDoc::viewsUpdated, this, &CLumoView::OnUpdate);
 }
 
-CLumoView::~CLumoView() = default;
+CLumoView::~CLumoView() {
+    // A text being edited goes with the window, unkept.
+    if (textEditor_) {
+        textEditor_->removeEventFilter(this);
+        delete textEditor_;
+    }
+}
 
 qreal CLumoView::Ratio() const {
     return viewport()->devicePixelRatioF();
