@@ -12,6 +12,7 @@
 #include <QTextDocument>
 #include <QTextBrowser>
 #include <QUrl>
+#include <QVariant>
 
 #include <algorithm>
 #include <initializer_list>
@@ -73,6 +74,28 @@ void TakeBodyColours(QTextBrowser& view, const QString& pagePath) {
         view.document()->setDefaultStyleSheet(QString("a { color: %1; }").arg(link.name()));
 }
 
+// The largest page the preview reads.
+constexpr qint64 kPageBudget = 16 * 1024 * 1024;
+
+// Reads pages as a browser would: a character reference written without its ';' (the pages'
+// "&nbsp" filler cells) is still the character, where the text browser would show it as text.
+class CPageBrowser : public QTextBrowser {
+  public:
+    using QTextBrowser::QTextBrowser;
+
+    QVariant loadResource(int type, const QUrl& name) override {
+        if (type != QTextDocument::HtmlResource || !name.isLocalFile())
+            return QTextBrowser::loadResource(type, name);
+        QFile page(name.toLocalFile());
+        if (!page.open(QIODevice::ReadOnly)) return {};
+        QByteArray html = page.read(kPageBudget);
+        static const QRegularExpression unterminated("&(nbsp|amp|lt|gt|quot)(?![;A-Za-z0-9])");
+        QString text = QString::fromLatin1(html);
+        text.replace(unterminated, "&\\1;");
+        return text.toLatin1();
+    }
+};
+
 }  // namespace
 
 void CHtmlPreviewDlg::SetShowHook(void (*hook)(CHtmlPreviewDlg&)) {
@@ -97,7 +120,7 @@ CHtmlPreviewDlg::CHtmlPreviewDlg(const QString& pagePath, int width, int height,
     move(available.topLeft());
     resize(requested_);
 
-    view_ = new QTextBrowser(this);
+    view_ = new CPageBrowser(this);
     view_->setObjectName(QString("id%1").arg(ids::kHtmlPreviewPane));
     view_->setOpenExternalLinks(false);
     view_->setOpenLinks(false);

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QWidget>
 
 namespace {
@@ -121,6 +122,9 @@ TEST_F(EditorHtml, GalleryPreviewShowsItsTextInThePagesColours) {
     EXPECT_GT(dark, shown.width() * shown.height() / 2) << "the black page";
     EXPECT_GT(white, 60) << "the heading and the caption in white";
     EXPECT_EQ(home.Read("gallery.htm"), written) << "the file stays as it was";
+    // The filler cells' "&nbsp" is a space, as in a browser, not text.
+    EXPECT_FALSE(preview.view()->toPlainText().contains("&nbsp"));
+    EXPECT_TRUE(preview.view()->document()->toRawText().contains(QChar(0xA0)));
 }
 
 // Non-ASCII names: references in titles and captions, percent-encoded UTF-8 in addresses; an
