@@ -159,9 +159,10 @@ TEST_F(EditorSaving, AFileAlreadyOpenComesForwardInsteadOfOpeningTwice) {
 // The real program as a user who may not write the picture: Ctrl+S says why and changes nothing.
 TEST(EditorSavingProgram, CtrlSOnAReadOnlyPictureIsRefused) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to start the program as another user";
-    if (QProcess::execute("setpriv",
-                          {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "true"}) != 0)
-        GTEST_SKIP() << "setpriv cannot run a program as nobody here";
+    if (QProcess::execute("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "test",
+                                      "-x", QUILLET_BINARY}) != 0)
+        GTEST_SKIP() << "setpriv cannot run the program as nobody here (no setpriv, or the build "
+                        "folder is closed to other users)";
     TempFolder home;
     ASSERT_TRUE(EditorFixture::Gradient(30, 20)->Save(
         home.File("locked.png").toLocal8Bit().constData(), kTypePng));
