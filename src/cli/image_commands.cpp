@@ -2,7 +2,9 @@
 // (or --type for a file whose extension names no format).
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/command_registry.h"
@@ -15,9 +17,12 @@ namespace {
 constexpr const char* kConvertUsage = "convert IN OUT [--frame N] [--quality Q] [--type NAME]";
 constexpr const char* kInfoUsage = "info FILE [--frame N] [--type NAME]";
 
-int Fail(const CRaster& image, const char* fallback, const std::string& path) {
+// The library's own message where it gave one, else what failed and, where the system said, why.
+int Fail(const CRaster& image, const char* fallback, const std::string& path, int error = 0) {
     if (*image.GetLastError())
         std::fprintf(stderr, "%s\n", image.GetLastError());
+    else if (error != 0)
+        std::fprintf(stderr, "%s %s: %s\n", fallback, path.c_str(), std::strerror(error));
     else
         std::fprintf(stderr, "%s %s\n", fallback, path.c_str());
     return 1;
@@ -47,7 +52,8 @@ int Convert(cli::Arguments args) {
     if (!image.Load(args[0].c_str(), inType)) return Fail(image, "cannot read", args[0]);
     if (quality >= 0) image.SetEncodeQuality(static_cast<uint8_t>(quality));
     image.SetLastError("");
-    if (!image.Save(args[1].c_str(), outType)) return Fail(image, "cannot write", args[1]);
+    errno = 0;
+    if (!image.Save(args[1].c_str(), outType)) return Fail(image, "cannot write", args[1], errno);
     return 0;
 }
 

@@ -88,24 +88,17 @@ bool CRaster::Save(const char* path, uint32_t type) {
         target = resolved;
         std::free(resolved);
     }
-    // A file this process may not write (read-only, another user's) is never replaced.
+    // A file this process may not write (read-only, another user's) is never replaced. As with a
+    // file that cannot be opened, lastError stays as it was; errno says why for the caller.
     if (const int refusal = platform::ReplaceRefusal(target)) {
-        SetLastError(std::strerror(refusal));
+        errno = refusal;
         return false;
     }
     const mode_t permissions = platform::ReplacementPermissions(target);
     platform::CReplacingFile file;
-    if (!file.Open(target)) {
-        SetLastError(std::strerror(errno));
-        return false;
-    }
+    if (!file.Open(target)) return false;
     CFileStream stream(file.file());
-    if (!Encode(&stream, type)) return false;
-    if (!file.Commit(permissions, false)) {
-        SetLastError(std::strerror(errno));
-        return false;
-    }
-    return true;
+    return Encode(&stream, type) && file.Commit(permissions, false);
 }
 
 bool CRaster::Decode(CByteStream* stream, uint32_t type) {
