@@ -241,13 +241,6 @@ int CaptureWholePage() {
     if (std::none_of(bands.begin(), bands.end(), [](const Band& band) { return band.placed; })) {
         return 0;
     }
-    if (cut) {
-        platform::ShowMessage(
-            QString("The page is too long for one picture: the capture stops after %1 rows.")
-                .arg(deviceTotal)
-                .toStdString(),
-            "Quillet");
-    }
 
     LogFile pro3("pro3.txt");
     for (const Band& band : bands) {
@@ -258,5 +251,13 @@ int CaptureWholePage() {
     }
     const naming::CaptureNames names = naming::NextScreenCapture();
     HandCaptureToPreview(result, names.image);
+    // Told once the capture is in the preview, where the user sees what it holds.
+    if (cut) {
+        platform::ShowMessage(
+            QString("The page is too long for one picture: the capture stops after %1 rows.")
+                .arg(deviceTotal)
+                .toStdString(),
+            "Quillet");
+    }
     return 1;
 }
