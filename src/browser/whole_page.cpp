@@ -146,17 +146,19 @@ int CaptureWholePage() {
     pro2.Print("get_Document\n");
     const auto measures = page->Evaluate(
         "(() => { const e = document.scrollingElement; if (!e) return null; "
+        "const v = window.visualViewport; "
         "return [e.clientHeight, e.clientWidth, e.scrollHeight, e.scrollWidth, e.scrollTop, "
-        "window.visualViewport ? visualViewport.height : e.clientHeight]; })()");
+        "v ? v.height : e.clientHeight, v ? v.width : e.clientWidth]; })()");
     if (!measures || !measures->isArray()) return 0;
     const QJsonArray values = measures->toArray();
     const int step = values.at(0).toInt();
     const int width = values.at(1).toInt();
     const int scrollHeight = values.at(2).toInt();
     const double start = values.at(4).toDouble();
-    // The viewport's height unrounded: at a fractional ratio clientHeight cuts it to whole CSS
-    // pixels.
+    // The viewport's size unrounded (without the scroll bars): at a fractional ratio clientHeight
+    // and clientWidth round it to whole CSS pixels, which may be a device pixel more than it shows.
     const double viewHeight = values.at(5).toDouble(step);
+    const double viewWidth = values.at(6).toDouble(width);
     if (step <= 0 || width <= 0) return 0;
 
     const std::optional<View> bottom = ScrollTo(*page, kBottom);
@@ -179,7 +181,7 @@ int CaptureWholePage() {
     // Device pixels: the screenshots are taken at the page's pixel ratio. The page ends one
     // viewport below its largest scroll position.
     const double ratio = first->ratio;
-    const int deviceWidth = std::max(1, int(std::lround(width * ratio)));
+    const int deviceWidth = std::max(1, int(std::lround(viewWidth * ratio)));
     const int viewRows = std::max(1, int(std::lround(viewHeight * ratio)));
     int deviceTotal = bottom->DeviceTop() + viewRows;
     // Every step after this one holds the picture (the image library, its BMP file, the preview's
