@@ -20,13 +20,16 @@
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
+#include <QtEndian>
 #include <QTimer>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -59,6 +62,12 @@ bool IsPrivateFolder(const QString& path) {
     struct stat info {};
     if (lstat(QFile::encodeName(path).constData(), &info) != 0) return false;
     return S_ISDIR(info.st_mode) && info.st_uid == getuid() && (info.st_mode & 077) == 0;
+}
+
+// The folder, made private when missing; false when it is someone else's or open to others.
+bool TakePrivateFolder(const QString& path) {
+    mkdir(QFile::encodeName(path).constData(), 0700);
+    return IsPrivateFolder(path);
 }
 
 void WriteLine(QLocalSocket* socket, const QByteArray& line) {
@@ -115,6 +124,14 @@ bool Connect(QLocalSocket& socket, const std::string& folder) {
     socket.connectToServer(SocketPath());
     if (socket.waitForConnected(kReplyTimeoutMs)) return true;
 
+    // One caller at a time may start the instance: the others wait here, and then find it
+    // running and hand it their commands.
+    QLockFile starting(StartLockPath());
+    starting.setStaleLockTime(0);
+    if (!starting.tryLock(kStartTimeoutMs)) return false;
+    socket.connectToServer(SocketPath());
+    if (socket.waitForConnected(kReplyTimeoutMs)) return true;
+
     qint64 started = 0;
     if (!InstanceHoldsLock()) {
         started = StartInstance(folder);
@@ -159,12 +176,28 @@ bool IsCaptureKind(const QString& kind) {
 }
 
 QString RuntimeFolder() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (!folder.isEmpty() && IsPrivateFolder(folder)) return folder;
-    // No usable runtime folder: one of our own beside the other users' temporary files.
-    folder = QDir::tempPath() + QString("/quillet-%1").arg(getuid());
-    mkdir(QFile::encodeName(folder).constData(), 0700);
-    return folder;
+    const QString desktop = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!desktop.isEmpty() && IsPrivateFolder(desktop)) return desktop;
+    // No usable runtime folder: one of our own beside the other users' temporary files. Anyone
+    // may have made that name first, so it counts only when it is ours and closed to others;
+    // otherwise a folder in the user's own cache, which no one else can make.
+    const QString temporary = QDir::tempPath() + QString("/quillet-%1").arg(getuid());
+    if (TakePrivateFolder(temporary)) return temporary;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (cache.isEmpty() || !QDir().mkpath(cache)) return {};
+    // Named after the machine: a home folder shared between machines holds one per machine.
+    const QString own = cache + "/quillet-runtime-" + QSysInfo::machineHostName();
+    return TakePrivateFolder(own) ? own : QString();
+}
+
+QString RuntimeFolderProblem() {
+    return QString(
+               "Quillet needs a folder that only you can use for its lock and its command "
+               "socket: XDG_RUNTIME_DIR is %1, and %2/quillet-%3 and the quillet-runtime folder "
+               "in %4 belong to another user or are open to others.")
+        .arg(qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") ? "not set" : "not private",
+             QDir::tempPath(), QString::number(getuid()),
+             QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
 }
 
 QString SocketPath() {
@@ -175,15 +208,18 @@ QString LockPath() {
     return RuntimeFolder() + '/' + kName + ".lock";
 }
 
+QString StartLockPath() {
+    return RuntimeFolder() + '/' + kName + ".start.lock";
+}
+
 int RunClient(const Command& command, const std::string& folder) {
     int argc = 1;
     char name[] = "quillet";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
 
-    if (!IsPrivateFolder(RuntimeFolder())) {
-        std::fprintf(stderr, "quillet: the runtime folder %s is not private to this user\n",
-                     qPrintable(RuntimeFolder()));
+    if (RuntimeFolder().isEmpty()) {
+        std::fprintf(stderr, "quillet: %s\n", qPrintable(RuntimeFolderProblem()));
         return kExitCancelled;
     }
     QLocalSocket socket;
@@ -193,7 +229,8 @@ int RunClient(const Command& command, const std::string& folder) {
     }
     QByteArray message;
     QDataStream out(&message, QIODevice::WriteOnly);
-    out << (QStringList{command.verb, command.argument, command.wait ? "wait" : ""} +
+    out << (QList<QByteArray>{command.verb.toUtf8(), command.argument.toUtf8(),
+                              command.wait ? "wait" : ""} +
             command.files);
     QByteArray framed;
     QDataStream frame(&framed, QIODevice::WriteOnly);
@@ -245,48 +282,129 @@ bool CCommandServer::Busy() {
 
 void CCommandServer::Accept() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (!PeerIsUser(socket, owner_)) {
+        if (!PeerIsUser(socket, owner_) || !MakeRoom()) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
+        socket->setReadBufferSize(kMaxMessageBytes + 4);
+        auto* idle = new QTimer(socket);
+        idle->setSingleShot(true);
+        idle->setInterval(kIdleTimeoutMs);
+        connect(idle, &QTimer::timeout, this, [this, socket] { Drop(socket); });
+        idle->start();
+        connections_.push_back({socket, idle});
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QObject::destroyed, this, [this, socket] { Forget(socket); });
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { Read(socket); });
         if (socket->bytesAvailable() > 0) Read(socket);
     }
 }
 
-void CCommandServer::Read(QLocalSocket* socket) {
-    QDataStream in(socket);
-    in.startTransaction();
-    QByteArray message;
-    in >> message;
-    if (!in.commitTransaction()) return;  // the rest is still on its way
-    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+// At the cap the oldest connection still sending its command gives way; connections waiting for
+// a capture's end are kept, and a newcomer is refused when they fill every place.
+bool CCommandServer::MakeRoom() {
+    if (connections_.size() < static_cast<std::size_t>(kMaxConnections)) return true;
+    for (const Connection& connection : connections_) {
+        if (connection.idle) {
+            Drop(connection.socket);
+            return true;
+        }
+    }
+    return false;
+}
 
-    QStringList fields;
-    QDataStream fieldStream(message);
-    fieldStream >> fields;
-    if (fields.size() < 3) {
-        socket->abort();
+void CCommandServer::Drop(QLocalSocket* socket) {
+    Forget(socket);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void CCommandServer::Forget(QLocalSocket* socket) {
+    std::erase_if(connections_, [socket](const Connection& c) { return c.socket == socket; });
+}
+
+std::optional<QList<QByteArray>> ReadFields(const QByteArray& message) {
+    const auto* bytes = reinterpret_cast<const uchar*>(message.constData());
+    const qsizetype size = message.size();
+    qsizetype offset = 0;
+    auto number = [&](quint32& value) {
+        if (size - offset < 4) return false;
+        value = qFromBigEndian<quint32>(bytes + offset);
+        offset += 4;
+        return true;
+    };
+    quint32 count = 0;
+    // Each field takes four bytes at least, so a count past that is a lie.
+    if (!number(count) || count > static_cast<quint32>(size - offset) / 4) return std::nullopt;
+    QList<QByteArray> fields;
+    fields.reserve(count);
+    for (quint32 i = 0; i < count; ++i) {
+        quint32 length = 0;
+        if (!number(length)) return std::nullopt;
+        if (length == 0xFFFFFFFFu) {  // a null array
+            fields << QByteArray();
+            continue;
+        }
+        if (length > static_cast<quint32>(size - offset)) return std::nullopt;
+        fields << message.mid(offset, length);
+        offset += length;
+    }
+    return fields;
+}
+
+// A message is its length (four bytes, as QDataStream frames a byte array) and then its bytes.
+// The length is looked at as soon as it is in, so an oversized message is refused before any of
+// it is kept, and the bytes are taken once, when all are in.
+void CCommandServer::Read(QLocalSocket* socket) {
+    const auto found = std::find_if(connections_.begin(), connections_.end(),
+                                    [socket](const Connection& c) { return c.socket == socket; });
+    if (found == connections_.end() || !found->idle) return;
+    found->idle->start();
+    if (found->expected < 0) {
+        if (socket->bytesAvailable() < 4) return;
+        const quint32 length = qFromBigEndian<quint32>(socket->read(4).constData());
+        // 0xFFFFFFFF (a null array) is beyond the limit as well.
+        if (length > kMaxMessageBytes) {
+            Drop(socket);
+            return;
+        }
+        found->expected = length;
+    }
+    if (socket->bytesAvailable() < found->expected) return;
+    const QByteArray message = socket->read(found->expected);
+    delete found->idle;
+    found->idle = nullptr;
+    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+    Answer(socket, message);
+}
+
+void CCommandServer::Answer(QLocalSocket* socket, const QByteArray& message) {
+    const std::optional<QList<QByteArray>> fields = ReadFields(message);
+    if (!fields || fields->size() < 3) {
+        Drop(socket);
         return;
     }
-    Command command{fields[0], fields[1], fields.mid(3), fields[2] == "wait"};
+    Command command{QString::fromUtf8((*fields)[0]), QString::fromUtf8((*fields)[1]),
+                    fields->mid(3), (*fields)[2] == "wait"};
     const bool known =
         command.verb == "capture"
             ? kCaptureKinds.contains(command.argument)
             : QStringList{"open", "show", "properties", "quit"}.contains(command.verb);
     if (!known) {
-        socket->abort();
+        Drop(socket);
         return;
     }
     if (executing_ || Busy()) {
         WriteLine(socket, kBusy);
+        socket->disconnectFromServer();
         return;
     }
     WriteLine(socket, kAccepted);
     executing_ = true;
     QPointer<QLocalSocket> waiting = command.wait ? socket : nullptr;
+    // Only a capture's caller waits for more; any other connection ends with its answer.
+    if (!command.wait) socket->disconnectFromServer();
     // Carried out from the event loop, not inside the socket's notification.
     QTimer::singleShot(0, this, [this, command, waiting] { Execute(command, waiting); });
 }
@@ -314,8 +432,8 @@ void CCommandServer::Execute(const Command& command, QPointer<QLocalSocket> wait
             frame->raise();
             frame->activateWindow();
         }
-        for (const QString& file : command.files) {
-            if (DocTemplate()) DocTemplate()->OpenDocumentFile(file);
+        for (const QByteArray& file : command.files) {
+            if (DocTemplate()) DocTemplate()->OpenDocumentPath(file.toStdString());
         }
     } else if (command.verb == "capture") {
         executing_ = true;

@@ -1,17 +1,22 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 #include <unistd.h>
 
 class QLocalServer;
 class QLocalSocket;
+class QTimer;
 
 // Commands handed to the running program from the command line: a capture, files to open, the
 // panel, the properties, the end of the program.
@@ -24,9 +29,9 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitBusy = 3;
 
 struct Command {
-    QString verb;       // "capture", "open", "show", "properties", "quit"; empty: none given
-    QString argument;   // the capture's kind
-    QStringList files;  // absolute paths for "open"
+    QString verb;             // "capture", "open", "show", "properties", "quit"; empty: none given
+    QString argument;         // the capture's kind
+    QList<QByteArray> files;  // absolute paths for "open", as the bytes the system names them by
     bool wait = false;
 };
 
@@ -34,11 +39,25 @@ struct Command {
 // dropdown).
 bool IsCaptureKind(const QString& kind);
 
+// Limits on what a connection may cost the running instance.
+inline constexpr int kMaxConnections = 16;
+inline constexpr int kIdleTimeoutMs = 5000;
+inline constexpr qint64 kMaxMessageBytes = 64 * 1024;
+
+// The fields of a command message (a list of byte arrays as QDataStream writes it), read within
+// the message's own bytes whatever counts it claims; nothing when it is malformed.
+std::optional<QList<QByteArray>> ReadFields(const QByteArray& message);
+
 // The user's runtime folder (private to the user, 0700), where the single-instance lock and the
-// command socket live; a private folder under the temporary folder when the desktop names none.
+// command socket live; a private folder under the temporary folder, or else in the user's cache,
+// when the desktop names none. Empty when no private folder can be had.
 QString RuntimeFolder();
+// Why RuntimeFolder() is empty, for the user.
+QString RuntimeFolderProblem();
 QString SocketPath();
 QString LockPath();
+// Held by a command-line call while it starts the instance.
+QString StartLockPath();
 
 // The calling side: hands the command to the running instance, starting one in `folder` (the
 // working folder when empty) first when none runs. Returns the process's exit status.
@@ -61,12 +80,25 @@ class CCommandServer : public QObject {
     static bool Busy();
 
   private:
+    // An open connection, oldest first. `idle` runs while its command is still on its way and
+    // closes the connection when nothing arrives in time; null once the command is in.
+    struct Connection {
+        QLocalSocket* socket;
+        QTimer* idle;
+        qint64 expected = -1;  // the message's length once its header is in
+    };
+
     void Accept();
+    bool MakeRoom();
+    void Drop(QLocalSocket* socket);
+    void Forget(QLocalSocket* socket);
     void Read(QLocalSocket* socket);
+    void Answer(QLocalSocket* socket, const QByteArray& message);
     void Execute(const Command& command, QPointer<QLocalSocket> waiting);
     void FinishCapture(QPointer<QLocalSocket> waiting);
 
     QLocalServer* server_;
+    std::vector<Connection> connections_;
     uid_t owner_;
     QString lastCapture_;  // the file of the last capture added while a command ran
     bool executing_ = false;

@@ -67,7 +67,10 @@ CLumoDoc* CDocTemplate::CreateDocument() {
 }
 
 CLumoDoc* CDocTemplate::OpenDocumentFile(const QString& path) {
-    const std::string file = QFile::encodeName(path).toStdString();
+    return OpenDocumentPath(QFile::encodeName(path).toStdString());
+}
+
+CLumoDoc* CDocTemplate::OpenDocumentPath(const std::string& file) {
     // A file that is open already comes forward instead of opening as a second document, whose
     // saves would overwrite the first one's.
     if (CLumoDoc* open = FindOpenFile(file)) {

@@ -24,6 +24,8 @@ class CDocTemplate {
     CLumoDoc* CreateDocument();
     // Opens a file as a new document (File Open, dropped files, recent files); null on failure.
     CLumoDoc* OpenDocumentFile(const QString& path);
+    // The same for a path given as the bytes the system names the file by.
+    CLumoDoc* OpenDocumentPath(const std::string& file);
     // The open document of a file, whichever name leads to it; null when it is not open.
     CLumoDoc* FindOpenFile(const std::string& path) const;
     // Called by a frame that is going away: the document goes with it.

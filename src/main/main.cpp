@@ -46,6 +46,14 @@ struct StartOptions {
     std::string error;        // a malformed command line: the usage, and nothing is touched
 };
 
+// The path made absolute as bytes: a name that is not UTF-8 stays the name it is.
+QByteArray AbsolutePath(const char* path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return QByteArray::fromStdString(
+        (error ? std::filesystem::path(path) : absolute).lexically_normal().string());
+}
+
 // The one reader of the command line. Plain words open nothing, except the files after --open;
 // after "--" every argument is a plain word.
 StartOptions ReadOptions(int argc, char** argv) {
@@ -63,8 +71,7 @@ StartOptions ReadOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (wordsOnly || argument.size() < 2 || argument[0] != '-') {
-            if (openFiles)
-                command.files << QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath();
+            if (openFiles) command.files << AbsolutePath(argv[i]);
             continue;
         }
         // "--name=value" and "--name value" alike for the options that take a value.

@@ -8,23 +8,34 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QSysInfo>
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QtEndian>
+
+#include <pwd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
 // A command-line call beside the instance, with the instance's environment.
 struct Call {
-    explicit Call(const TempFolder& home, const QStringList& arguments) : env(home) {
+    explicit Call(const TempFolder& home, const QStringList& arguments,
+                  const QString& program = QUILLET_BINARY)
+        : env(home) {
         process.setProcessEnvironment(env.process().processEnvironment());
         process.setWorkingDirectory(home.path());
-        process.setProgram(QUILLET_BINARY);
+        process.setProgram(program);
         process.setArguments(arguments);
         process.start();
     }
@@ -75,6 +86,167 @@ int WindowsNamed(const QString& title) {
 
 void PressKeys(const QString& keys) {
     QProcess::execute("xdotool", {"key", keys});
+}
+
+// A connection to the socket as any process of the user can make one; -1 when refused.
+int ConnectRaw(const QString& path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval timeout{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(path).constData(),
+                 sizeof address.sun_path - 1);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+    close(fd);
+    return -1;
+}
+
+// Sends `bytes`, then up to `streamed` bytes more; true when the instance closed the connection
+// before it was all sent (or within five seconds).
+bool InstanceHangsUp(int fd, const QByteArray& bytes, qint64 streamed) {
+    QByteArray chunk = bytes;
+    QElapsedTimer clock;
+    clock.start();
+    for (qint64 sent = 0; sent < bytes.size() + streamed && clock.elapsed() < 5000;) {
+        const ssize_t n = send(fd, chunk.constData(), chunk.size(), MSG_NOSIGNAL);
+        if (n < 0 && (errno == EPIPE || errno == ECONNRESET)) return true;
+        if (n > 0) sent += n;
+        chunk = QByteArray(1 << 20, 'A');
+    }
+    // Whatever was sent, the instance answers a finished connection by closing it.
+    char reply;
+    const timeval timeout{5, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    const ssize_t n = recv(fd, &reply, 1, 0);
+    return n == 0 || (n < 0 && errno == ECONNRESET);
+}
+
+QByteArray Framed(const QByteArray& message) {
+    QByteArray header(4, '\0');
+    qToBigEndian<quint32>(static_cast<quint32>(message.size()), header.data());
+    return header + message;
+}
+
+int OpenFiles(qint64 pid) {
+    return static_cast<int>(
+        QDir(QString("/proc/%1/fd").arg(pid)).entryList(QDir::AllEntries | QDir::System).size());
+}
+
+TEST(RemoteCommand, FloodsOfConnectionsAndHugeMessagesLeaveTheInstanceResponsive) {
+    rlimit files{};
+    getrlimit(RLIMIT_NOFILE, &files);
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+    if (files.rlim_cur < 2100) GTEST_SKIP() << "this process may not open 2,000 connections";
+
+    TempFolder home;
+    ProgramRun instance(home);
+    ASSERT_TRUE(instance.Start());
+    const qint64 pid = instance.process().processId();
+    const QString path = home.File(".runtime/Quillet.socket");
+    const int before = OpenFiles(pid);
+
+    std::vector<int> idle;
+    for (int i = 0; i < 2000; ++i) {
+        if (const int fd = ConnectRaw(path); fd >= 0) idle.push_back(fd);
+    }
+    EXPECT_TRUE(testx11::PumpUntil(
+        [&] { return OpenFiles(pid) <= before + remote::kMaxConnections + 2; }, 5000))
+        << OpenFiles(pid) - before << " more files open";
+
+    // A message announcing 2 GB is refused at its header; a small one whose list claims four
+    // billion texts is refused without reserving room for them.
+    int fd = ConnectRaw(path);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(InstanceHangsUp(fd, QByteArray::fromHex("7ffffff0"), 2LL << 30));
+    close(fd);
+    fd = ConnectRaw(path);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(
+        InstanceHangsUp(fd, Framed(QByteArray::fromHex("ffffffff") + QByteArray(60, 0)), 0));
+    close(fd);
+    fd = ConnectRaw(path);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(InstanceHangsUp(fd, Framed(QByteArray(remote::kMaxMessageBytes + 1, 0)), 0));
+    close(fd);
+    ASSERT_TRUE(instance.Running());
+
+    // The panel's Desktop button still captures at once.
+    QRect panel;
+    ASSERT_TRUE(testx11::PumpUntil([&] {
+        for (unsigned long window : instance.Windows()) {
+            const QRect rect = testx11::WindowScreenRect(window);
+            if (rect.size() == QSize(248, 170)) return panel = rect, true;
+        }
+        return false;
+    }));
+    QElapsedTimer clock;
+    clock.start();
+    testx11::Click(panel.topLeft() + QPoint(31, 89));
+    ASSERT_TRUE(testx11::PumpUntil([&] { return home.Exists("cache/IT-0.bmp"); }, 10000));
+    std::printf("the capture was on disk %lld ms after the click\n",
+                static_cast<long long>(clock.elapsed()));
+
+    // Idle connections are closed in time; a real command still gets through at once.
+    EXPECT_TRUE(testx11::PumpUntil([&] { return OpenFiles(pid) <= before + 2; },
+                                   remote::kIdleTimeoutMs + 5000));
+    EXPECT_EQ(RunCall(home, {"--quit"}), 0);
+    EXPECT_EQ(instance.WaitForExit(), 0);
+    for (const int open : idle) close(open);
+}
+
+TEST(RemoteCommand, TwoFirstCommandsStartOneInstanceAndBothAreCarriedOut) {
+    TempFolder home;
+    Call show(home, {"--show"});
+    Call properties(home, {"--properties"});
+    EXPECT_EQ(show.Finish(40000), 0) << show.errors.toStdString();
+    EXPECT_EQ(properties.Finish(40000), 0) << properties.errors.toStdString();
+    EXPECT_TRUE(testx11::PumpUntil([] { return WindowsNamed("Properties") == 1; }, 10000));
+    EXPECT_EQ(QString::fromUtf8(home.Read(".messages")), "") << "no \"already running\" box";
+    EXPECT_EQ(RunCall(home, {"--quit"}), 0);
+    EXPECT_TRUE(testx11::PumpUntil([&] { return !home.Exists(".runtime/Quillet.lock"); }, 10000));
+}
+
+TEST(RemoteCommand, AFallbackRuntimeFolderOfAnotherUserIsNotUsed) {
+    TempFolder home;
+    // No runtime folder from the desktop; the fallbacks' names are taken, open to all, with a
+    // lock of a live process in them.
+    const QString planted = home.File(QString("tmp/quillet-%1").arg(getuid()));
+    const QString qtFallback = home.File(QString("tmp/runtime-") + getpwuid(getuid())->pw_name);
+    for (const QString& name : {planted, qtFallback}) {
+        ASSERT_TRUE(QDir().mkpath(name));
+        QFile lock(name + "/Quillet.lock");
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        lock.write("1\nquillet\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        lock.close();
+        QFile::setPermissions(name, QFile::Permissions(0x7777));
+        if (getuid() == 0) {
+            ASSERT_EQ(chown(QFile::encodeName(name).constData(), 65534, 65534), 0);
+        }
+    }
+    ProgramRun env(home);
+    QProcessEnvironment variables = env.process().processEnvironment();
+    variables.remove("XDG_RUNTIME_DIR");
+    variables.insert("TMPDIR", home.File("tmp"));
+    variables.insert("XDG_CACHE_HOME", home.File("cache-home"));
+    auto run = [&](const QStringList& arguments) {
+        QProcess call;
+        call.setProcessEnvironment(variables);
+        call.setWorkingDirectory(home.path());
+        call.start(QUILLET_BINARY, arguments);
+        testx11::PumpUntil([&] { return call.state() == QProcess::NotRunning; }, 40000);
+        return call.exitStatus() == QProcess::NormalExit ? call.exitCode() : -1;
+    };
+    EXPECT_EQ(run({"--show"}), 0);
+    EXPECT_EQ(QString::fromUtf8(home.Read(".messages")), "");
+    const QString own = "cache-home/quillet-runtime-" + QSysInfo::machineHostName();
+    EXPECT_TRUE(home.Exists(own + "/Quillet.socket"));
+    EXPECT_EQ(QFileInfo(home.File(own)).permissions() & 0x0077, 0);
+    EXPECT_EQ(QDir(planted).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System),
+              QStringList{"Quillet.lock"});
+    EXPECT_EQ(run({"--quit"}), 0);
+    EXPECT_TRUE(testx11::PumpUntil([&] { return !home.Exists(own + "/Quillet.lock"); }, 10000));
 }
 
 TEST(RemoteCommand, WithoutAnInstanceTheCommandStartsOneAndQuitEndsIt) {
@@ -202,6 +374,19 @@ TEST_F(LocalServerFixture, OpenOpensEachFileAsFileOpenWould) {
     ASSERT_EQ(documents.size(), 2u);
     EXPECT_EQ(documents[0]->image->GetWidth(), 20u);
     EXPECT_EQ(documents[1]->image->GetWidth(), 8u);
+}
+
+TEST_F(LocalServerFixture, AFileNameThatIsNotUtf8ArrivesAsItsBytes) {
+    server = std::make_unique<remote::CCommandServer>();
+    ASSERT_TRUE(server->Listen(home.File(".runtime/Quillet.socket")));
+    Gradient(12, 5)->Save((home.path().toStdString() + "/n\xe9w.bmp").c_str(), 0);
+    // A shell hands the name's bytes over as they are.
+    Call open(home, {"-c", "exec \"$0\" --open \"$(printf 'n\\351w.bmp')\"", QUILLET_BINARY},
+              "/bin/sh");
+    ASSERT_EQ(open.Finish(), 0) << open.errors.toStdString();
+    ASSERT_TRUE(testx11::PumpUntil([this] { return !frame->docTemplate()->documents().empty(); }));
+    EXPECT_EQ(frame->docTemplate()->documents()[0]->image->GetWidth(), 12u);
+    EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
 TEST_F(LocalServerFixture, APeerOfAnotherUserIsRefused) {
