@@ -9,6 +9,7 @@
 #include "platform/message_box.h"
 #include "ui_properties_dlg.h"
 
+#include <QFile>
 #include <QFileDialog>
 
 #include <sys/stat.h>
@@ -19,12 +20,8 @@
 namespace {
 
 constexpr const char* kCaption = "Properties";
-const char* const kPercents[] = {"N/A", "1%", "5%", "10%", "20%", "30%", "40%", "50%"};
-const char* const kFileExtensions[] = {".bmp", ".jpg",  ".jpeg", ".png", ".ico",
-                                       ".tif", ".tiff", ".pcx",  ".gif"};
 const char* const kCacheExtensions[] = {".bmp", ".jpg", ".png"};
 const char* const kWebExtensions[] = {".jpg", ".png", ".gif"};
-constexpr int kMaxThumbSide = 1024;
 constexpr std::size_t kSaveDirField = sizeof(SettingsRecord::defaultSaveDir) - 1;
 constexpr std::size_t kMailServerField = 127;
 
@@ -124,14 +121,17 @@ void CPropertiesDlg::OnInitDialog() {
     mailServer_ = ReadMailServer(app->MailSettingsPath());
     ui_->id1069->setText(QString::fromLocal8Bit(mailServer_.c_str()));
 
-    Fill(ui_->id1006, kPercents);
+    Fill(ui_->id1006, kThumbnailPercents);
     SelectText(ui_->id1006, FieldString(settings.thumbnailPercent));
     Fill(ui_->id1013, kFileExtensions);
     Fill(ui_->id1017, kCacheExtensions);
     Fill(ui_->id1018, kWebExtensions);
 
     for (const std::string& line : ReadTextLines(app->HistoryPath())) {
-        ui_->id1023->AddString(QString::fromLocal8Bit(line.c_str()));
+        // Shown as text, kept as the bytes the folder's name is: a name that is not UTF-8
+        // must still reach the folder.
+        const int row = ui_->id1023->AddString(QFile::decodeName(line.c_str()));
+        ui_->id1023->item(row)->setData(Qt::UserRole, QByteArray::fromStdString(line));
     }
     if (ui_->id1023->count() > 0) ui_->id1023->setCurrentRow(0);
     ui_->id1013->setCurrentRow(0);
@@ -266,7 +266,7 @@ void CPropertiesDlg::BrowseHtmlEditor() {
 void CPropertiesDlg::LoadSelectedSession() {
     QListWidgetItem* item = ui_->id1023->currentItem();
     if (!item) return;
-    if (LoadSession(item->text().toLocal8Bit().toStdString(), this)) {
+    if (LoadSession(item->data(Qt::UserRole).toByteArray().toStdString(), this)) {
         ui_->id1015->setText(FieldString(App()->settings.defaultSaveDir));
     }
     raise();

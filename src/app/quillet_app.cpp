@@ -149,6 +149,11 @@ void CQuilletApp::CommitSessionData(QSessionManager& manager) {
 }
 
 bool CQuilletApp::AcquireSingleInstance() {
+    if (remote::RuntimeFolder().isEmpty()) {
+        platform::ShowMessage(remote::RuntimeFolderProblem().toStdString(), kTitle,
+                              platform::MessageIcon::Error);
+        return false;
+    }
     auto marker = std::make_unique<QLockFile>(remote::LockPath());
     marker->setStaleLockTime(0);  // only a live holder counts; a crashed one's lock is taken over
     if (marker->tryLock(0)) {
@@ -220,6 +225,7 @@ void CQuilletApp::LoadOrCreateSettings() {
     settingsReadOnly = platform::ExistsButIsNotWritable(SettingsPath()) ? 1 : 0;
     mailSettingsReadOnly = platform::ExistsButIsNotWritable(MailSettingsPath()) ? 1 : 0;
     if (existed) {
+        ReportRepairedSettings(RepairSettings(settings));
         settings.sessionNumber = NextSessionNumber(settings.sessionNumber);
     } else {
         WriteSettings(SettingsPath(), settings);
@@ -230,6 +236,16 @@ void CQuilletApp::LoadOrCreateSettings() {
          {&cacheFolder, &binFolder, &binThumbnailsFolder, &cacheThumbnailsFolder}) {
         platform::MakeFolder(*folder);
     }
+}
+
+void CQuilletApp::ReportRepairedSettings(const std::vector<std::string>& fields) {
+    if (fields.empty()) return;
+    std::string names;
+    for (const std::string& field : fields) names += (names.empty() ? "" : ", ") + field;
+    platform::ShowMessage("quillet.ini in " + baseFolder + " held values Quillet cannot use (" +
+                              names +
+                              "). Those options are back to their defaults; the others are kept.",
+                          kTitle, platform::MessageIcon::Warning);
 }
 
 void CQuilletApp::ReportUnsavedOptions(bool settingsSaved) {

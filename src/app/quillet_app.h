@@ -136,6 +136,7 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     void CommitSessionData(QSessionManager& manager);
     bool AcquireSingleInstance();
     void LoadOrCreateSettings();
+    void ReportRepairedSettings(const std::vector<std::string>& fields);
     void ReportUnsavedOptions(bool settingsSaved);
     void ApplyDialogColours();
     bool CreateMainFrame();

@@ -11,6 +11,9 @@
 
 #include <QWidget>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -52,18 +55,38 @@ bool AppendLine(const std::string& listPath, const std::string& line) {
     return written;
 }
 
+// The scratch file, made new: whatever lies at its name (a file a crash left, a link planted
+// there) is removed first, never written through.
+std::FILE* CreateScratch(const std::string& path) {
+    unlink(path.c_str());
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return nullptr;
+    std::FILE* file = fdopen(fd, "w");
+    if (!file) close(fd);
+    return file;
+}
+
 // The rewrite: the list with line `lineNumber` replaced goes to the scratch file, which is then
-// copied back.
-bool RewriteLine(const std::string& folder, const std::string& listPath, int lineNumber,
+// copied back. A list shortened since the document's line was given gets the line at its end,
+// which the document then owns.
+bool RewriteLine(const std::string& folder, const std::string& listPath, int& lineNumber,
                  const std::string& line) {
     const std::string scratchPath = folder + kScratchName;
-    std::FILE* scratch = std::fopen(scratchPath.c_str(), "w");
+    std::FILE* scratch = CreateScratch(scratchPath);
     if (!scratch) return false;
     std::vector<std::string> lines = ReadTextLines(listPath);
-    lines[static_cast<std::size_t>(lineNumber - 1)] = line;
+    int owned = lineNumber;
+    if (owned < 1 || static_cast<std::size_t>(owned) > lines.size()) {
+        lines.push_back(line);
+        owned = static_cast<int>(lines.size());
+    } else {
+        lines[static_cast<std::size_t>(owned - 1)] = line;
+    }
     const bool written = WriteLines(scratch, lines);
     if (std::fclose(scratch) != 0 || !written) return false;
-    return CopyListBack(scratchPath, listPath) == 0;
+    if (CopyListBack(scratchPath, listPath) != 0) return false;
+    lineNumber = owned;
+    return true;
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {

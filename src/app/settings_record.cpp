@@ -119,6 +119,70 @@ bool WriteSettings(const std::string& path, const SettingsRecord& record) {
     return ReplaceSettingsFile(path, bytes.data(), bytes.size());
 }
 
+namespace {
+
+bool IsSwitch(std::int32_t value) {
+    return value == 0 || value == 1;
+}
+
+template <std::size_t N, std::size_t M>
+bool IsOneOf(const char (&field)[N], const char* const (&texts)[M]) {
+    for (const char* text : texts)
+        if (std::strcmp(field, text) == 0) return true;
+    return false;
+}
+
+// Printable UTF-8 without a folder separator.
+bool IsFileNamePart(const char* text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    for (std::size_t i = 0; bytes[i] != 0;) {
+        const unsigned char lead = bytes[i];
+        if (lead < 0x20 || lead == 0x7F || lead == '/') return false;
+        const int extra = lead < 0x80                   ? 0
+                          : lead >= 0xC2 && lead < 0xE0 ? 1
+                          : lead >= 0xE0 && lead < 0xF0 ? 2
+                          : lead >= 0xF0 && lead < 0xF5 ? 3
+                                                        : -1;
+        if (extra < 0) return false;
+        for (int k = 1; k <= extra; ++k)
+            if ((bytes[i + k] & 0xC0) != 0x80) return false;
+        i += 1 + extra;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> RepairSettings(SettingsRecord& record) {
+    const SettingsRecord defaults;
+    std::vector<std::string> repaired;
+    auto check = [&](bool valid, const char* name, auto& field, const auto& fallback) {
+        if (valid) return;
+        std::memcpy(&field, &fallback, sizeof field);
+        repaired.emplace_back(name);
+    };
+    check(IsSwitch(record.generateThumbnails), "thumbnails", record.generateThumbnails,
+          defaults.generateThumbnails);
+    check(IsOneOf(record.fileExtension, kFileExtensions), "file extension", record.fileExtension,
+          defaults.fileExtension);
+    check(
+        record.thumbnailPercent[0] == '\0' || IsOneOf(record.thumbnailPercent, kThumbnailPercents),
+        "thumbnail percentage", record.thumbnailPercent, defaults.thumbnailPercent);
+    check(IsSwitch(record.captureToClipboard), "capture to clipboard", record.captureToClipboard,
+          defaults.captureToClipboard);
+    check(IsSwitch(record.autoSave), "auto save", record.autoSave, defaults.autoSave);
+    check(record.thumbHeight >= 1 && record.thumbHeight <= kMaxThumbSide, "thumbnail height",
+          record.thumbHeight, defaults.thumbHeight);
+    check(record.thumbWidth >= 1 && record.thumbWidth <= kMaxThumbSide, "thumbnail width",
+          record.thumbWidth, defaults.thumbWidth);
+    check(IsSwitch(record.keepAspect), "keep aspect", record.keepAspect, defaults.keepAspect);
+    check(IsFileNamePart(record.filePrefix), "file prefix", record.filePrefix, defaults.filePrefix);
+    check(record.sessionNumber >= 0, "session number", record.sessionNumber,
+          defaults.sessionNumber);
+    check(IsSwitch(record.expertMode), "expert mode", record.expertMode, defaults.expertMode);
+    return repaired;
+}
+
 int NextSessionNumber(int sessionNumber) {
     return sessionNumber == INT_MAX ? 0 : sessionNumber + 1;
 }

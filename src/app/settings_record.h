@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The program's options as stored in "quillet.ini": 616 bytes, little-endian 32-bit integers
 // and NUL-terminated texts in fixed byte arrays, no padding, no header.
@@ -30,6 +31,19 @@ struct SettingsRecord {
     // Replaces the fields covered by the first `count` bytes of `data`; the rest stay as they are.
     void OverlayBytes(const std::uint8_t* data, std::size_t count);
 };
+
+// What the Properties dialog offers, and so all the record may hold.
+inline constexpr const char* kThumbnailPercents[] = {"N/A", "1%",  "5%",  "10%",
+                                                     "20%", "30%", "40%", "50%"};
+inline constexpr const char* kFileExtensions[] = {".bmp", ".jpg",  ".jpeg", ".png", ".ico",
+                                                  ".tif", ".tiff", ".pcx",  ".gif"};
+inline constexpr int kMaxThumbSide = 1024;
+
+// Puts back the default of every field holding a value the Properties dialog could not have
+// stored (a switch other than 0 or 1, a size outside 1 to kMaxThumbSide, an unknown extension or
+// percentage, a prefix with a '/' or a control character or that is not UTF-8, a negative
+// session number); the other fields stay. Returns the names of the fields put back.
+std::vector<std::string> RepairSettings(SettingsRecord& record);
 
 // Copies `text` into a fixed text field, cut to leave room for the terminator; the rest is zeroed.
 template <std::size_t N>

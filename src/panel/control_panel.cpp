@@ -5,6 +5,7 @@
 #include "ids.h"
 #include "panel/hover_button.h"
 #include "platform/dialog_units.h"
+#include "platform/message_box.h"
 #include "tools/icons/icon_dlg.h"
 #include "workspace/capture_preview_dlg.h"
 
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QUrl>
 
 namespace {
@@ -301,13 +303,24 @@ void CControlPanel::RunIconTool(int mode) {
 }
 
 void CControlPanel::OpenHelp() {
-    // The help page travels inside the program; the browser gets a copy of it.
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
-    const QString page = QDir(folder).filePath("quillet-help.html");
-    QFile::remove(page);
-    if (!QFile::copy(":/help/quillet-help.html", page)) return;
-    QFile::setPermissions(page, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    // The help page travels inside the program; the browser gets a copy of it in a file of our
+    // own, made new under an unguessable name, so nothing another user left in the shared
+    // temporary folder can stand in for it or keep it out.
+    if (!helpPage_) {
+        auto page =
+            std::make_unique<QTemporaryFile>(QDir::tempPath() + "/quillet-help-XXXXXX.html");
+        QFile shipped(":/help/quillet-help.html");
+        if (!page->open() || !shipped.open(QIODevice::ReadOnly) ||
+            page->write(shipped.readAll()) != shipped.size() || !page->flush()) {
+            platform::ShowMessage("Quillet cannot write its help page to the temporary folder " +
+                                      QDir::tempPath().toStdString() + " (" +
+                                      page->errorString().toStdString() + ").",
+                                  "Quillet", platform::MessageIcon::Warning);
+            return;
+        }
+        helpPage_ = std::move(page);
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(helpPage_->fileName()));
 }
 
 void CControlPanel::moveEvent(QMoveEvent* event) {

@@ -10,6 +10,7 @@ class CCapturePreviewDlg;
 class CHoverButton;
 class CMW;
 class QMenu;
+class QTemporaryFile;
 
 // The floating control panel: the program's main face near the bottom-right corner of the
 // screen. Its nine hover buttons start captures, open the Window and Icons menus, the options
@@ -72,6 +73,7 @@ class CControlPanel : public CSkinnedDialog, public CCommandTarget {
     CMW* owner_;
     std::array<CHoverButton*, 9> buttons_{};
     std::unique_ptr<CCapturePreviewDlg> preview_;
+    std::unique_ptr<QTemporaryFile> helpPage_;  // the help page's copy, removed at the end
     bool firstPlacement_ = true;
     QMenu* openMenu_ = nullptr;
 };

@@ -72,6 +72,22 @@ TEST_F(SessionFixture, ListLinesBelongToTheirDocumentsWhateverTheSaveOrder) {
     EXPECT_EQ(home.Read("SESSIONS.INI"), Lines({Session()}));
 }
 
+TEST_F(SessionFixture, ALinkAtTheScratchListIsNeverWrittenThrough) {
+    CLumoDoc* doc = Workspace();
+    ASSERT_TRUE(doc->SaveToWorkspace());
+    home.Write("victim.txt", "keep me\n");
+    const std::string scratch = Session() + "SESSION.TMP";
+    ASSERT_EQ(symlink(home.File("victim.txt").toLocal8Bit().constData(), scratch.c_str()), 0);
+
+    const std::string renamed = Session() + "renamed.png";
+    ASSERT_TRUE(doc->DoSave(renamed, true));
+    EXPECT_EQ(home.Read("victim.txt"), "keep me\n");
+    QFile list(QString::fromStdString(Session() + "SESSION.MRU"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    EXPECT_EQ(list.readAll(), Lines({renamed}));
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(scratch)).isSymLink());
+}
+
 TEST_F(SessionFixture, LoadingASessionReopensItsImagesWithoutOverwritingAny) {
     // An earlier session, its images named as documents 1 to 3 were.
     const std::string old = home.path().toStdString() + "/bin/session1/";
@@ -148,6 +164,17 @@ TEST_F(SessionFixture, ASessionEntryThatIsNoFolderOrTooLongIsRefused) {
     EXPECT_EQ(messages.size(), 2u);
     EXPECT_EQ(Session(), own);
     EXPECT_EQ(App()->sessionLoaded, 0);
+}
+
+TEST_F(SessionFixture, ASessionFolderWhoseNameIsNotUtf8Loads) {
+    const std::string folder = home.path().toStdString() + "/caf\xE9/";
+    ASSERT_TRUE(std::filesystem::create_directories(folder));
+    home.Write("SESSIONS.INI", QByteArray::fromStdString(folder + "\n"));
+    CPropertiesDlg dialog;
+    ASSERT_EQ(dialog.historyList()->count(), 1);
+    dialog.findChild<QPushButton*>("id1067")->click();
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    EXPECT_EQ(Session(), folder);
 }
 
 struct PropertiesFixture : SessionFixture {

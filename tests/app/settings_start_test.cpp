@@ -81,4 +81,38 @@ TEST_F(SettingsStart, LargestSessionNumberWrapsToZero) {
     EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(SettingsStart, CorruptFieldsTakeTheirDefaultsOnceAndTheOthersStay) {
+    home.Write("quillet.ini", QByteArray(SettingsRecord::kSize, 'A'));
+    chmod(home.File("quillet.ini").toLocal8Bit().constData(), 0666);
+    Start();
+    const SettingsRecord& settings = App()->settings;
+    EXPECT_EQ(settings.thumbWidth, 80);
+    EXPECT_EQ(settings.thumbHeight, 60);
+    EXPECT_STREQ(settings.fileExtension, ".bmp");
+    EXPECT_STREQ(settings.thumbnailPercent, "");
+    EXPECT_EQ(settings.generateThumbnails, 1);
+    EXPECT_EQ(settings.expertMode, 0);
+    EXPECT_EQ(std::string(settings.filePrefix), std::string(31, 'A')) << "a usable prefix stays";
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("thumbnail width"), std::string::npos) << messages[0];
+
+    // Written back mended: the next start says nothing. One bad field leaves the rest alone.
+    messages.clear();
+    Start();
+    EXPECT_TRUE(messages.empty());
+    SettingsRecord stored;
+    stored.thumbWidth = 5000;
+    stored.keepAspect = 0;
+    SetTextField(stored.filePrefix, "a/b");
+    SetTextField(stored.fileExtension, ".png");
+    WriteRecord(stored);
+    Start();
+    EXPECT_EQ(App()->settings.thumbWidth, 80);
+    EXPECT_STREQ(App()->settings.filePrefix, "IMG");
+    EXPECT_EQ(App()->settings.keepAspect, 0);
+    EXPECT_STREQ(App()->settings.fileExtension, ".png");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("thumbnail width, file prefix"), std::string::npos) << messages[0];
+}
+
 }  // namespace

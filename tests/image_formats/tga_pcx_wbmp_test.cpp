@@ -49,6 +49,63 @@ TEST(TgaCodec, LowerDepthsAreRefused) {
     }
 }
 
+// Packets of 1, 124, 127 and 128 pixels, repeated and raw, at each depth: the pixels are those
+// of the same picture stored without packets. 760 pixels in rows of 190, so packets cross rows.
+TEST(TgaCodec, RunLengthPacketsUpToTheLongestReadAsTheirPixels) {
+    constexpr uint32_t kRuns[] = {1, 124, 127, 128};
+    constexpr uint16_t kWidth = 190, kHeight = 4;
+    for (const uint8_t depth : {8, 16, 24, 32}) {
+        const uint32_t size = depth / 8u;
+        // Every pixel's record differs from its neighbours', byte by byte.
+        auto record = [size](uint32_t n) {
+            Bytes r;
+            for (uint32_t k = 0; k < size; ++k)
+                r.push_back(static_cast<uint8_t>(n * 7 + k * 31 + 1));
+            return r;
+        };
+        Bytes packed, plain;
+        uint32_t pixel = 0;
+        for (const bool repeat : {true, false}) {
+            for (const uint32_t run : kRuns) {
+                packed.push_back(static_cast<uint8_t>((repeat ? 0x80 : 0) | (run - 1)));
+                for (uint32_t i = 0; i < run; ++i) {
+                    const Bytes r = record(repeat ? pixel : pixel + i);
+                    if (!repeat || i == 0) packed.insert(packed.end(), r.begin(), r.end());
+                    plain.insert(plain.end(), r.begin(), r.end());
+                }
+                pixel += run;
+            }
+        }
+        ASSERT_EQ(pixel, 1u * kWidth * kHeight);
+        auto file = [&](bool rle, const Bytes& data) {
+            const uint8_t type = static_cast<uint8_t>((depth == 8 ? 3 : 2) | (rle ? 8 : 0));
+            Bytes tga = {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+            Put16(tga, kWidth);
+            Put16(tga, kHeight);
+            tga.push_back(depth);
+            tga.push_back(depth == 32 ? 8 : 0);
+            tga.insert(tga.end(), data.begin(), data.end());
+            return tga;
+        };
+        CRaster fromPackets, fromPixels;
+        ASSERT_TRUE(Decode(fromPackets, file(true, packed), kTypeTga))
+            << int(depth) << " bits: " << fromPackets.GetLastError();
+        ASSERT_TRUE(Decode(fromPixels, file(false, plain), kTypeTga)) << int(depth) << " bits";
+        ASSERT_EQ(fromPackets.AlphaIsValid(), fromPixels.AlphaIsValid());
+        for (int32_t y = 0; y < kHeight; ++y) {
+            for (int32_t x = 0; x < kWidth; ++x) {
+                ASSERT_EQ(ColorAt(fromPackets, x, y), ColorAt(fromPixels, x, y))
+                    << int(depth) << " bits, pixel " << y * kWidth + x;
+            }
+        }
+        if (fromPixels.AlphaIsValid()) {
+            EXPECT_TRUE(std::equal(fromPixels.AlphaGetBits(),
+                                   fromPixels.AlphaGetBits() + kWidth * kHeight,
+                                   fromPackets.AlphaGetBits()));
+        }
+    }
+}
+
 TEST(TgaCodec, ReadsRunLengthTopDownAndGreyFiles) {
     // 4 x 2 grey, run-length, top row first: a run of 4 x 10, then 1 x 20 and a literal 3 x
     // (30, 40, 50).

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QScopeGuard>
 #include <QScreen>
@@ -176,10 +177,17 @@ TEST_F(RunningApp, HelpOpensTheShippedPageThroughTheDesktop) {
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", home.File("opener").toUtf8() + ":" + path);
     const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
+    // Another user's entry under the old fixed name in the temporary folder changes nothing.
+    const QByteArray temporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", home.File("tmp").toUtf8());
+    const auto restoreTemporary = qScopeGuard([&] { qputenv("TMPDIR", temporary); });
+    ASSERT_TRUE(QDir().mkpath(home.File("tmp/quillet-help.html")));
     testx11::Click(Centre(Panel().button(ids::kPanelHelp)));
     ASSERT_TRUE(WaitForFile("opened"));
     const QString page = QString::fromUtf8(home.Read("opened")).trimmed().remove("file://");
-    EXPECT_TRUE(page.endsWith("quillet-help.html"));
+    EXPECT_TRUE(page.startsWith(home.File("tmp/quillet-help-")) && page.endsWith(".html"))
+        << page.toStdString();
+    EXPECT_EQ(QFileInfo(page).permissions() & 0x0077, 0) << "private to the user";
     QFile shipped(page);
     ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
     EXPECT_TRUE(shipped.readAll().contains("<h2>The panel</h2>"));
