@@ -19,6 +19,7 @@
 #include "platform/message_box.h"
 #include "platform/path_separator.h"
 #include "platform/replacing_file.h"
+#include "platform/screen_grab.h"
 
 #include <QDir>
 #include <QLockFile>
@@ -80,8 +81,11 @@ bool CQuilletApp::InitInstance() {
     captureChangeSwallow = 1;
     coordinator_ = std::make_unique<CMW>();
     panel_ = std::make_unique<CControlPanel>(coordinator_.get());
-    if (!InstallTrayIcon()) return false;
-    GrabCaptureKeys();
+    // Many Wayland desktops have no tray: the panel alone carries the commands there.
+    const bool wayland = platform::RunsOnWayland();
+    if (!InstallTrayIcon() && !wayland) return false;
+    // Keys held for the whole desktop are an X11 facility.
+    if (!wayland) GrabCaptureKeys();
 
     coordinator_->raise();
     coordinator_->onCommand(ids::kCmdStart);
@@ -283,6 +287,7 @@ bool CQuilletApp::InstallTrayIcon() {
         trayIcon_->SetDefaultItem(ids::kCmdStart, false);
         return true;
     }
+    if (platform::RunsOnWayland()) return false;
     platform::ShowMessage("Tray icon initialization failed", kTitle,
                           platform::MessageIcon::Warning);
     return false;

@@ -7,6 +7,7 @@
 #include "editor/main_frame.h"
 #include "ids.h"
 #include "panel/control_panel.h"
+#include "platform/screen_grab.h"
 #include "workspace/capture_preview_dlg.h"
 
 #include <QApplication>
@@ -220,6 +221,11 @@ int RunClient(const Command& command, const std::string& folder) {
 
     if (RuntimeFolder().isEmpty()) {
         std::fprintf(stderr, "quillet: %s\n", qPrintable(RuntimeFolderProblem()));
+        return kExitCancelled;
+    }
+    if (command.verb == "capture" && command.argument != "desktop" &&
+        command.argument != "rectangle" && platform::RunsOnWayland()) {
+        std::fprintf(stderr, "quillet: %s\n", platform::kWaylandNoPickReason);
         return kExitCancelled;
     }
     QLocalSocket socket;

@@ -25,7 +25,7 @@ int GrabWindowArea(const std::string& imagePath, unsigned long window, const QRe
     const QRect area = rect.isEmpty() ? windowRect : rect.translated(windowRect.topLeft());
     QImage bitmap = platform::GrabScreenArea(area);
     if (bitmap.isNull()) {
-        platform::ShowMessage("Screen to Compat Blt Failed\n", "Quillet");
+        platform::ShowMessage(platform::GrabFailureText(), "Quillet");
         return 0;
     }
     // The desktop on several monitors: what no monitor shows is black.
@@ -70,7 +70,7 @@ void GrabWindow(const std::string& imagePath, unsigned long window, int /*number
     QImage bitmap = platform::GrabScreenArea(QRect(left, top, right - left, bottom - top));
     for (unsigned long topLevel : band) platform::SetAboveState(topLevel, false);
     if (bitmap.isNull()) {
-        platform::ShowMessage("Screen to Compat Blt Failed\n", "Quillet");
+        platform::ShowMessage(platform::GrabFailureText(), "Quillet");
         return;
     }
     // A window reaching where no monitor shows keeps black there, as the desktop does.
@@ -90,7 +90,7 @@ void FreezeScreen() {
     snapshot.fill(Qt::black);
     QImage grabbed = platform::GrabScreenArea(screen);
     if (grabbed.isNull()) {
-        platform::ShowMessage("Screen to Compat Blt Failed\n", "Quillet");
+        platform::ShowMessage(platform::GrabFailureText(), "Quillet");
         app->frozenScreen = snapshot;
         return;
     }

@@ -18,7 +18,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -61,12 +63,18 @@ class COverlayPart : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent*) override { owner_.PaintMonitor(*this, device_); }
-    void mousePressEvent(QMouseEvent* event) override { owner_.mousePressEvent(event); }
-    void mouseMoveEvent(QMouseEvent* event) override { owner_.mouseMoveEvent(event); }
-    void mouseReleaseEvent(QMouseEvent* event) override { owner_.mouseReleaseEvent(event); }
+    void mousePressEvent(QMouseEvent* event) override { Hand(event, &CMW::mousePressEvent); }
+    void mouseMoveEvent(QMouseEvent* event) override { Hand(event, &CMW::mouseMoveEvent); }
+    void mouseReleaseEvent(QMouseEvent* event) override { Hand(event, &CMW::mouseReleaseEvent); }
     void keyPressEvent(QKeyEvent* event) override { owner_.keyPressEvent(event); }
 
   private:
+    void Hand(QMouseEvent* event, void (CMW::*handler)(QMouseEvent*)) {
+        owner_.eventSource_ = this;
+        (owner_.*handler)(event);
+        owner_.eventSource_ = nullptr;
+    }
+
     CMW& owner_;
     QRect device_;
 };
@@ -165,17 +173,36 @@ void CMW::ShowOverlay() {
     monitors_.clear();
     parts_.clear();
     QScreen* primary = QGuiApplication::primaryScreen();
+    const bool wayland = platform::RunsOnWayland();
+    const std::vector<platform::Monitor> known =
+        wayland ? platform::Monitors() : std::vector<platform::Monitor>{};
     for (QScreen* screen : QGuiApplication::screens()) {
-        const Monitor monitor{screen, platform::ScreenDeviceRect(screen)};
+        Monitor monitor{screen, platform::ScreenDeviceRect(screen), screen->geometry(),
+                        screen->devicePixelRatio()};
+        for (const platform::Monitor& output : known) {
+            if (output.name != screen->name()) continue;
+            monitor.device = output.device;
+            monitor.logical = output.logical;
+            monitor.scale = output.scale;
+        }
         if (screen == primary) {
             monitors_.insert(monitors_.begin(), monitor);
         } else {
             monitors_.push_back(monitor);
         }
     }
-    if (monitors_.empty()) monitors_.push_back({nullptr, platform::ScreenRect()});
-    const auto place = [](QWidget& window, const Monitor& monitor) {
+    if (monitors_.empty()) {
+        const QRect screen = platform::ScreenRect();
+        monitors_.push_back({nullptr, screen, screen, 1.0});
+    }
+    const auto place = [wayland](QWidget& window, const Monitor& monitor) {
         if (monitor.screen) window.setScreen(monitor.screen);
+        // The compositor places windows on Wayland: each covers its output full-screen.
+        if (wayland) {
+            if (monitor.screen) window.setGeometry(monitor.screen->geometry());
+            window.setWindowState(Qt::WindowFullScreen);
+            return;
+        }
         const QPoint origin = LogicalOrigin(monitor.screen, monitor.device);
         window.setGeometry(CoveringRect(monitor.device.translated(-monitor.device.topLeft()),
                                         RatioOf(monitor.screen))
@@ -191,6 +218,12 @@ void CMW::ShowOverlay() {
         parts_.push_back(std::move(part));
     }
     show();
+    if (wayland) {
+        preciseWindow_ = nullptr;
+        if (QWindow* window = windowHandle()) window->installEventFilter(this);
+        for (const auto& part : parts_)
+            if (QWindow* window = part->windowHandle()) window->installEventFilter(this);
+    }
     previousCursor_ = cursor();
     setCursor(app->crossCursor);
     raise();
@@ -221,7 +254,7 @@ void CMW::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && captureKind == kKindRectangle && overlayActive_) {
         selection = Selection{};
         // The point arrives as 16-bit coordinates.
-        const QPoint point = DevicePoint(event->globalPosition());
+        const QPoint point = EventPoint(event);
         anchor_ = QPoint(int16_t(point.x()), int16_t(point.y()));
         selection.left = anchor_.x();
         selection.top = anchor_.y();
@@ -232,7 +265,7 @@ void CMW::mouseMoveEvent(QMouseEvent* event) {
     if (captureKind != kKindRectangle || !overlayActive_ || !(event->buttons() & Qt::LeftButton)) {
         return;
     }
-    const QPoint current = DevicePoint(event->globalPosition());
+    const QPoint current = EventPoint(event);
     if (dragging_ == 1) UpdateSelection(current);
     dragging_ = 1;
     lastPoint_ = current;
@@ -360,6 +393,50 @@ QPoint CMW::DevicePoint(const QPointF& global) const {
         if (qRound(back.x()) == logical.x() && qRound(back.y()) == logical.y()) return pointer;
     }
     return estimate;
+}
+
+bool CMW::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
+        type == QEvent::MouseButtonRelease) {
+        precise_ = static_cast<QMouseEvent*>(event)->position();
+        preciseWindow_ = watched;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QPoint CMW::EventPoint(const QMouseEvent* event) const {
+    if (!platform::RunsOnWayland()) return DevicePoint(event->globalPosition());
+    // The window the compositor sent the event to, with the exact place in it (a grab may hand
+    // the event to another of the overlay's windows, rounded).
+    if (preciseWindow_) {
+        if (preciseWindow_ == windowHandle()) return WaylandDevicePoint(this, precise_);
+        for (const auto& part : parts_) {
+            if (preciseWindow_ == part->windowHandle())
+                return WaylandDevicePoint(part.get(), precise_);
+        }
+    }
+    return WaylandDevicePoint(eventSource_ ? eventSource_ : this, event->position());
+}
+
+QPoint CMW::WaylandDevicePoint(const QWidget* source, const QPointF& local) const {
+    if (monitors_.empty()) return local.toPoint();
+    const Monitor* from = &monitors_.front();
+    for (std::size_t i = 1; i < monitors_.size() && i - 1 < parts_.size(); ++i) {
+        if (parts_[i - 1].get() == source) from = &monitors_[i];
+    }
+    // A drag that leaves its window goes on reaching it, beyond its edges: the layout tells
+    // which monitor the point lies on.
+    const QPointF logical = QPointF(from->logical.topLeft()) + local;
+    const Monitor* on = from;
+    for (const Monitor& monitor : monitors_) {
+        if (QRectF(monitor.logical).contains(logical)) on = &monitor;
+    }
+    const QPointF offset = (logical - QPointF(on->logical.topLeft())) * on->scale;
+    const QPoint device = on->device.topLeft() + QPoint(static_cast<int>(std::floor(offset.x())),
+                                                        static_cast<int>(std::floor(offset.y())));
+    return QPoint(std::clamp(device.x(), on->device.left(), on->device.right()),
+                  std::clamp(device.y(), on->device.top(), on->device.bottom()));
 }
 
 void CMW::paintEvent(QPaintEvent*) {

@@ -69,6 +69,9 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    // On Wayland: the pointer's exact place in an overlay window, before Qt rounds it to whole
+    // logical pixels for the widget.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     friend class COverlayPart;
@@ -76,6 +79,9 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     struct Monitor {
         QScreen* screen = nullptr;
         QRect device;
+        // On Wayland: its place in the session's logical layout and its scale.
+        QRect logical;
+        double scale = 1.0;
     };
 
     void OnStart();
@@ -92,9 +98,19 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     // A point of the desktop as Qt gives it (logical, each monitor at its own scale) in device
     // pixels.
     QPoint DevicePoint(const QPointF& global) const;
+    // The device pixel under a pointer event, whichever of the overlay's windows it came to.
+    QPoint EventPoint(const QMouseEvent* event) const;
+    // On Wayland no window knows where it lies: a point in `source`'s own coordinates, placed
+    // through its monitor's logical layout, in device pixels of the monitor it falls on.
+    QPoint WaylandDevicePoint(const QWidget* source, const QPointF& local) const;
 
     std::vector<Monitor> monitors_;
     std::vector<std::unique_ptr<COverlayPart>> parts_;
+    // The overlay's window an event being handled came to (a part hands its events on).
+    const QWidget* eventSource_ = nullptr;
+    // The last pointer event's exact place in its window's own coordinates (Wayland).
+    QPointF precise_;
+    const QObject* preciseWindow_ = nullptr;
 
     std::unique_ptr<CCoordinateReadout> readout_;
     QCursor previousCursor_;

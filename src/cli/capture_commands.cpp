@@ -5,15 +5,22 @@
 #include "image/raster.h"
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
-// The grab lives in a module with Xlib, so that no other command loads X11.
-bool Grab(CRaster& image, int x, int y, int width, int height) {
+// The grab lives in a module with the capture backends, so that no other command loads X11,
+// Wayland or D-Bus. False with the reason in `error`.
+bool Grab(CRaster& image, int x, int y, int width, int height, std::string& error) {
     using Entry = bool (*)(CRaster*, int, int, int, int);
+    using ErrorEntry = const char* (*)();
     static const auto grab =
         reinterpret_cast<Entry>(cli::ModuleEntry("quillet-tool-capture.so", "QuilletToolGrab"));
-    return grab && grab(&image, x, y, width, height);
+    static const auto why = reinterpret_cast<ErrorEntry>(
+        cli::ModuleEntry("quillet-tool-capture.so", "QuilletToolGrabError"));
+    if (grab && grab(&image, x, y, width, height)) return true;
+    error = why ? why() : "the capture module cannot be loaded";
+    return false;
 }
 
 int Capture(cli::Arguments args) {
@@ -41,9 +48,9 @@ int Capture(cli::Arguments args) {
     uint32_t type = 0;
     if (!cli::FileType(out, typeName, type)) return 2;
     CRaster image;
-    if (!Grab(image, x, y, w, h)) {
-        std::fprintf(stderr,
-                     "nothing to capture: no X display, or the area lies outside the screen\n");
+    std::string error;
+    if (!Grab(image, x, y, w, h, error)) {
+        std::fprintf(stderr, "nothing to capture: %s\n", error.c_str());
         return 1;
     }
     if (!image.Save(out.c_str(), type)) {

@@ -1,5 +1,6 @@
 #include "app/quillet_app.h"
 #include "app/remote_command.h"
+#include "platform/capture/capture_backend.h"
 #include "platform/message_box.h"
 #include "platform/termination_signals.h"
 #include "platform/x11_display.h"
@@ -19,8 +20,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: quillet [--folder DIR] [COMMAND]\n"
-    "Screen capture and image workspace for the X11 desktop. Quillet keeps its settings,\n"
-    "captures and sessions in its working folder (the folder it is started from).\n"
+    "Screen capture and image workspace for the Linux desktop (X11 and Wayland). Quillet\n"
+    "keeps its settings, captures and sessions in its working folder (the folder it is started\n"
+    "from).\n"
     "\n"
     "  --folder DIR  make DIR the working folder (created when missing)\n"
     "  --help        print this text and exit\n"
@@ -153,16 +155,27 @@ int main(int argc, char** argv) {
     // Handed over to the running instance; nothing here needs the screen.
     if (!options.command.verb.isEmpty()) return remote::RunClient(options.command, options.folder);
 
-    // Quillet sees the screen and the pointer through X11; a Wayland session hides both.
-    const char* sessionType = std::getenv("XDG_SESSION_TYPE");
-    if (!platform::HasX11Session() || (sessionType && std::strcmp(sessionType, "wayland") == 0 &&
-                                       !std::getenv("QUILLET_ALLOW_XWAYLAND"))) {
-        std::fprintf(stderr,
-                     "Quillet needs an X11 session (Xorg): it cannot see the screen or the pointer "
-                     "without one.\n");
-        return 1;
+    if (platform::capture::IsWaylandSession()) {
+        // A Wayland session: Qt's own Wayland platform (an X11 client there sees neither the
+        // screen nor the pointer); the screen comes through the compositor or the portal.
+        std::string error;
+        if (!platform::capture::CanReachWayland(error)) {
+            std::fprintf(stderr, "Quillet cannot start in this Wayland session: %s.\n",
+                         error.c_str());
+            return 1;
+        }
+        if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith("wayland"))
+            qputenv("QT_QPA_PLATFORM", "wayland");
+    } else {
+        // Quillet sees the screen and the pointer through X11.
+        if (!platform::HasX11Session()) {
+            std::fprintf(stderr,
+                         "Quillet needs an X11 (Xorg) or a Wayland session: it cannot see the "
+                         "screen or the pointer without one.\n");
+            return 1;
+        }
+        qputenv("QT_QPA_PLATFORM", "xcb");
     }
-    qputenv("QT_QPA_PLATFORM", "xcb");
     CQuilletApp app(argc, argv);
     if (!options.folder.empty()) {
         const std::string failure = EnterFolder(options.folder);

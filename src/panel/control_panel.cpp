@@ -4,6 +4,7 @@
 #include "capture/mw.h"
 #include "ids.h"
 #include "panel/hover_button.h"
+#include "platform/screen_grab.h"
 #include "platform/dialog_units.h"
 #include "platform/message_box.h"
 #include "tools/icons/icon_dlg.h"
@@ -94,6 +95,7 @@ const MenuItem kMenuItems[] = {
 std::unique_ptr<QMenu> LoadPanelMenu(int subMenu) {
     auto menu = std::make_unique<QMenu>(subMenu == ids::kSubMenuWindow ? "Window" : "Icons");
     QMenu* popUp = nullptr;
+    const bool wayland = platform::RunsOnWayland();
     for (const MenuItem& item : kMenuItems) {
         if (item.subMenu != subMenu) continue;
         QMenu* target = menu.get();
@@ -105,6 +107,14 @@ std::unique_ptr<QMenu> LoadPanelMenu(int subMenu) {
         action->setData(item.id);
         action->setObjectName(QString("id%1").arg(item.id));
         action->setEnabled(item.enabled);
+        // Every mode that picks a window with the pointer needs X11; the browser's go through
+        // its DevTools port.
+        if (wayland && !item.popUp && subMenu == ids::kSubMenuWindow) {
+            action->setEnabled(false);
+            action->setToolTip(platform::kWaylandNoPickReason);
+            action->setStatusTip(platform::kWaylandNoPickReason);
+            target->setToolTipsVisible(true);
+        }
     }
     return menu;
 }

@@ -2,6 +2,7 @@
 
 #include "app/command_target.h"
 #include "ids.h"
+#include "platform/screen_grab.h"
 #include "platform/fixed_wait.h"
 
 #include <QCursor>
@@ -47,6 +48,12 @@ void AddCommand(QMenu& menu, const TrayMenuItem& item) {
     action->setData(item.id);
     action->setObjectName(QString("id%1").arg(item.id));
     action->setEnabled(item.enabled);
+    if (item.id == ids::kCmdWindowClient && platform::RunsOnWayland()) {
+        action->setEnabled(false);
+        action->setToolTip(platform::kWaylandNoPickReason);
+        action->setStatusTip(platform::kWaylandNoPickReason);
+        menu.setToolTipsVisible(true);
+    }
 }
 
 int MouseMessageFor(QSystemTrayIcon::ActivationReason reason) {

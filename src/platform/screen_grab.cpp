@@ -1,7 +1,7 @@
 #include "platform/screen_grab.h"
 
+#include "platform/capture/capture_backend.h"
 #include "platform/x11_display.h"
-#include "platform/x11_grab.h"
 
 #include <QPainter>
 #include <QScreen>
@@ -16,11 +16,26 @@ namespace platform {
 
 namespace {
 
-// Qt's connection when the program runs; otherwise one of our own.
+// Qt's connection when the program runs; otherwise one of our own. None on Wayland: the X
+// server there (XWayland) shows no other program's pixels.
 Display* GrabDisplay() {
+    if (RunsOnWayland()) return nullptr;
     if (Display* display = X11Display()) return display;
     static Display* own = XOpenDisplay(nullptr);
     return own;
+}
+
+std::string g_grabError;
+
+// The screen's pixels come through the backend the session offers, opened at the first use.
+capture::Backend* Backend() {
+    static std::unique_ptr<capture::Backend> backend;
+    static bool opened = false;
+    if (!opened) {
+        opened = true;
+        backend = capture::OpenBackend(GrabDisplay, g_grabError);
+    }
+    return backend.get();
 }
 
 // A shared-memory failure on a remote display is reported as an X error; keep it quiet.
@@ -30,36 +45,67 @@ int IgnoreErrors(Display*, XErrorEvent*) {
 
 }  // namespace
 
+bool RunsOnWayland() {
+    return capture::IsWaylandSession();
+}
+
+std::string GrabFailureText() {
+    if (!RunsOnWayland()) return "Screen to Compat Blt Failed\n";
+    return "Quillet could not capture the screen: " +
+           (g_grabError.empty() ? std::string("the reason is not known") : g_grabError) + ".";
+}
+
 QRect ScreenRect() {
     int width = 0, height = 0;
-    if (!RootSize(GrabDisplay(), width, height)) return {};
+    capture::Backend* backend = Backend();
+    if (!backend || !backend->DesktopSize(width, height)) return {};
     return {0, 0, width, height};
 }
 
 QImage GrabScreenArea(const QRect& rect) {
-    Display* display = GrabDisplay();
-    if (!display) return {};
+    capture::Backend* backend = Backend();
+    if (!backend) return {};
     const QRect area = rect.intersected(ScreenRect());
     if (area.isEmpty()) return {};
     QImage bitmap(area.width(), area.height(), QImage::Format_RGB32);
     const auto copyRow = [&bitmap](int y, const uint32_t* row) {
         std::memcpy(bitmap.scanLine(y), row, size_t(bitmap.width()) * 4);
     };
-    if (!ReadRootArea(display, area.x(), area.y(), area.width(), area.height(), copyRow)) return {};
+    g_grabError.clear();
+    if (!backend->ReadArea(area.x(), area.y(), area.width(), area.height(), copyRow, g_grabError))
+        return {};
     return bitmap;
+}
+
+std::vector<Monitor> Monitors() {
+    std::vector<Monitor> monitors;
+    if (capture::Backend* backend = Backend()) {
+        for (const capture::Output& output : backend->Outputs()) {
+            monitors.push_back(
+                {QString::fromStdString(output.name),
+                 QRect(output.x, output.y, output.width, output.height),
+                 QRect(output.logicalX, output.logicalY, output.logicalWidth, output.logicalHeight),
+                 output.scale});
+        }
+    }
+    return monitors;
 }
 
 std::vector<QRect> MonitorRects() {
     std::vector<QRect> rects;
-    for (const MonitorArea& area : MonitorAreas(GrabDisplay())) {
-        rects.emplace_back(area.x, area.y, area.width, area.height);
-    }
+    for (const Monitor& monitor : Monitors()) rects.push_back(monitor.device);
     if (rects.empty()) rects.push_back(ScreenRect());
     return rects;
 }
 
 QRect ScreenDeviceRect(const QScreen* screen) {
     if (!screen) return {};
+    if (RunsOnWayland()) {
+        // Qt knows Wayland's outputs in the logical layout only; they are matched by name.
+        for (const Monitor& monitor : Monitors()) {
+            if (monitor.name == screen->name()) return monitor.device;
+        }
+    }
     // Qt keeps each screen's top-left corner in device pixels and divides only its size.
     const QPoint origin = screen->geometry().topLeft();
     for (const QRect& monitor : MonitorRects()) {

@@ -2,7 +2,9 @@
 
 #include <QImage>
 #include <QRect>
+#include <QString>
 
+#include <string>
 #include <vector>
 
 class QScreen;
@@ -12,6 +14,30 @@ namespace platform {
 // The screen's pixels inside `rect` (root window coordinates, clipped to the screen), as a
 // screen-compatible bitmap (QImage::Format_RGB32). A null image when nothing could be read.
 QImage GrabScreenArea(const QRect& rect);
+
+// Whether the program runs in a Wayland session: the screen comes through the compositor's
+// screencopy or the desktop portal, and no X11 facility is used.
+bool RunsOnWayland();
+
+// Why picking another program's window (and the hook, the inspector and the Print keys) cannot
+// work in a Wayland session, for disabled menu items and refused commands.
+constexpr const char* kWaylandNoPickReason =
+    "Not available on Wayland: Wayland lets no program see or pick another program's windows.";
+
+// A monitor: its output's name, its pixels in the desktop's device pixels, its place in the
+// session's logical layout and its scale (the logical place is the device one on X11).
+struct Monitor {
+    QString name;
+    QRect device;
+    QRect logical;
+    double scale = 1.0;
+};
+
+// The monitors as the capture backend knows them; empty when it knows none.
+std::vector<Monitor> Monitors();
+
+// The message for a grab that read nothing: on Wayland with the backend's reason.
+std::string GrabFailureText();
 
 // The monitors' rectangles in device pixels of the desktop (the whole screen when RandR knows
 // none).

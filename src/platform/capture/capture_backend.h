@@ -1,0 +1,77 @@
+#pragma once
+
+// Screen access behind one small interface, chosen at run time by what the session offers: the
+// X server's root window, the wlroots screencopy protocol, or the desktop portal's Screenshot.
+// No Qt here: quillet-tool loads the same code.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using Display = struct _XDisplay;
+
+namespace platform::capture {
+
+// A monitor: where its pixels lie in the desktop's picture (device pixels, unscaled), and where
+// the session's layout puts it (logical coordinates; the same as the device ones on X11).
+struct Output {
+    std::string name;
+    int x = 0, y = 0, width = 0, height = 0;
+    int logicalX = 0, logicalY = 0, logicalWidth = 0, logicalHeight = 0;
+    // Device pixels per logical pixel.
+    double scale = 1.0;
+};
+
+// Pixels as 0xFFRRGGBB, rows top to bottom.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t* Row(int y) { return pixels.data() + std::size_t(y) * std::size_t(width); }
+    const uint32_t* Row(int y) const { return pixels.data() + std::size_t(y) * std::size_t(width); }
+    // A black picture; false when the size is out of bounds.
+    bool Reset(int w, int h);
+};
+
+// Receives row `y` (0 at the top) of an area as 0xFFRRGGBB pixels.
+using RowSink = std::function<void(int y, const uint32_t* row)>;
+
+class Backend {
+  public:
+    virtual ~Backend() = default;
+    // "x11", "wlr-screencopy" or "portal".
+    virtual const char* Name() const = 0;
+    // The monitors as they lie in the desktop's picture; empty when the backend knows none.
+    virtual std::vector<Output> Outputs() = 0;
+    // The size of the desktop's picture in device pixels; false when it is unknown.
+    virtual bool DesktopSize(int& width, int& height) = 0;
+    // Reads an area of the desktop (already clipped to it) and hands its rows to `sink`, top to
+    // bottom. False, with the reason in `error`, when nothing was read.
+    virtual bool ReadArea(int x, int y, int width, int height, const RowSink& sink,
+                          std::string& error) = 0;
+    // The whole desktop: every output's own pixels where the layout places it, black where no
+    // output shows.
+    virtual bool Desktop(Picture& picture, std::string& error);
+};
+
+// Places outputs given in logical coordinates with their device sizes: each output's x is the
+// x of the output left of it in its row (vertical extents overlap) plus that one's device width,
+// and the logical gap between them; y likewise with the outputs above it in its column. Outputs
+// adjacent in the layout stay adjacent in device pixels; the top-left one lands at 0,0.
+void PlaceOutputs(std::vector<Output>& outputs);
+
+// Whether the program runs in a Wayland session (WAYLAND_DISPLAY set, or XDG_SESSION_TYPE says
+// so).
+bool IsWaylandSession();
+
+// Whether a Wayland compositor answers at WAYLAND_DISPLAY; false with the reason.
+bool CanReachWayland(std::string& error);
+
+// The backend for this session: on Wayland screencopy when the compositor offers it, else the
+// portal; otherwise the X server's root window. QUILLET_CAPTURE_BACKEND (x11, wlr-screencopy,
+// portal) picks one by name. `x11Display` gives the X connection to use (null: one of its own).
+// Null, with the reason in `error`, when the session offers none.
+std::unique_ptr<Backend> OpenBackend(std::function<Display*()> x11Display, std::string& error);
+
+}  // namespace platform::capture

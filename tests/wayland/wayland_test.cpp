@@ -1,0 +1,302 @@
+// The program and quillet-tool in a Wayland session (scripts/with-wayland): two outputs,
+// 1280 x 1024 at scale 1 and, right of it, 1920 x 1080 at scale 2, each showing the same
+// pattern in its own device pixels.
+#include "platform/capture/capture_backend.h"
+#include "wayland/wayland_pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <functional>
+
+namespace {
+
+using platform::capture::Output;
+
+// The desktop as the outputs lay it out in device pixels.
+const QRect kFirst(0, 0, 1280, 1024), kSecond(1280, 0, 1920, 1080);
+const QSize kDesktop(3200, 1080);
+
+QImage ExpectedDesktop() {
+    QImage desktop(kDesktop, QImage::Format_RGB32);
+    desktop.fill(Qt::black);
+    for (const QRect& output : {kFirst, kSecond}) {
+        for (int y = 0; y < output.height(); ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(desktop.scanLine(output.y() + y));
+            for (int x = 0; x < output.width(); ++x)
+                row[output.x() + x] = waylandtest::PatternPixel(x, y);
+        }
+    }
+    return desktop;
+}
+
+// Where two pictures first differ, for the failure message.
+std::string FirstDifference(const QImage& got, const QImage& want) {
+    if (got.size() != want.size())
+        return "size " + std::to_string(got.width()) + "x" + std::to_string(got.height());
+    long differ = 0;
+    std::string first = "none";
+    for (int y = 0; y < want.height(); ++y)
+        for (int x = 0; x < want.width(); ++x)
+            if (got.pixel(x, y) != want.pixel(x, y) && differ++ == 0)
+                first = "pixel " + std::to_string(x) + "," + std::to_string(y) + ": " +
+                        QString::number(got.pixel(x, y), 16).toStdString() + " for " +
+                        QString::number(want.pixel(x, y), 16).toStdString();
+    return first + " (" + std::to_string(differ) + " differ)";
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 15000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+class Session : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(home_.isValid());
+        env_ = QProcessEnvironment::systemEnvironment();
+        const QString runtime = env_.value("XDG_RUNTIME_DIR");
+        ASSERT_FALSE(env_.value("WAYLAND_DISPLAY").isEmpty()) << "run under scripts/with-wayland";
+        env_.insert("XDG_CONFIG_HOME", home_.filePath(".config"));
+        env_.insert("QUILLET_MESSAGE_LOG", home_.filePath(".messages"));
+        pattern_.setProcessEnvironment(env_);
+        pattern_.start(PATTERN_BINARY, {});
+        ASSERT_TRUE(pattern_.waitForStarted());
+        ASSERT_TRUE(WaitUntil([&] {
+            pattern_.waitForReadyRead(100);
+            output_ += pattern_.readAllStandardOutput();
+            return output_.contains("ready");
+        })) << "the pattern windows did not come up";
+        // The compositor shows a window at scale 2 a little after it was drawn: wait until the
+        // screen shows the pattern on both outputs.
+        qputenv("QUILLET_CAPTURE_BACKEND", "wlr-screencopy");
+        std::string error;
+        auto backend = platform::capture::OpenBackend(nullptr, error);
+        ASSERT_TRUE(backend) << error;
+        const QImage expected = ExpectedDesktop();
+        ASSERT_TRUE(WaitUntil([&] {
+            platform::capture::Picture picture;
+            if (!backend->Desktop(picture, error)) return false;
+            for (const QPoint p : {QPoint(1279, 1023), QPoint(1281, 3), QPoint(3199, 1079)})
+                if (picture.Row(p.y())[p.x()] != expected.pixel(p)) return false;
+            return true;
+        })) << "the pattern does not show";
+        qunsetenv("QUILLET_CAPTURE_BACKEND");
+    }
+    void TearDown() override {
+        if (quillet_) Run(QUILLET_BINARY, {"--quit"}, 20000);
+        pattern_.kill();
+        pattern_.waitForFinished();
+    }
+
+    // Runs a program to its end; its exit code, with its output in `out`.
+    int Run(const QString& program, const QStringList& arguments, int timeoutMs = 30000,
+            QString* out = nullptr, const QProcessEnvironment* env = nullptr) {
+        QProcess process;
+        process.setProcessEnvironment(env ? *env : env_);
+        process.setWorkingDirectory(home_.path());
+        process.start(program, arguments);
+        if (!process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished();
+            return -1;
+        }
+        if (out) *out = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+        errors_ = QString::fromLocal8Bit(process.readAllStandardError());
+        return process.exitCode();
+    }
+
+    // `quillet --capture KIND --wait` (the program is started first); the capture's file.
+    QString CaptureWithProgram(const QString& kind) {
+        quillet_ = true;
+        QString path;
+        const int code = Run(QUILLET_BINARY, {"--capture", kind, "--wait"}, 60000, &path);
+        EXPECT_EQ(code, 0) << errors_.toStdString();
+        return path;
+    }
+
+    QString Messages() const {
+        QFile file(home_.filePath(".messages"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    QTemporaryDir home_;
+    QProcessEnvironment env_;
+    QProcess pattern_;
+    QByteArray output_;
+    QString errors_;
+    bool quillet_ = false;
+};
+
+class Tool : public Session {};
+class Program : public Session {};
+class Rectangle : public Session {};
+
+// Outputs laid out in logical coordinates land side by side in device pixels.
+TEST(Layout, OutputsAdjacentInTheLayoutStayAdjacentInDevicePixels) {
+    const auto make = [](int lx, int ly, int lw, int lh, int w, int h) {
+        Output o;
+        o.logicalX = lx, o.logicalY = ly, o.logicalWidth = lw, o.logicalHeight = lh;
+        o.width = w, o.height = h;
+        return o;
+    };
+    // The session's own: 1280 x 1024 at 1, 1920 x 1080 at 2 right of it; a third at 1 below the
+    // second, and one further right with a gap of 10 logical pixels.
+    std::vector<Output> outputs = {
+        make(0, 0, 1280, 1024, 1280, 1024), make(1280, 0, 960, 540, 1920, 1080),
+        make(1280, 540, 800, 600, 800, 600), make(2250, 0, 100, 100, 200, 200)};
+    platform::capture::PlaceOutputs(outputs);
+    EXPECT_EQ(QPoint(outputs[0].x, outputs[0].y), QPoint(0, 0));
+    EXPECT_EQ(QPoint(outputs[1].x, outputs[1].y), QPoint(1280, 0));
+    EXPECT_EQ(QPoint(outputs[2].x, outputs[2].y), QPoint(1280, 1080));
+    EXPECT_EQ(QPoint(outputs[3].x, outputs[3].y), QPoint(3210, 0));
+    // Negative logical coordinates: the top-left output lands at 0,0.
+    std::vector<Output> left = {make(-1920, 0, 1920, 1080, 1920, 1080),
+                                make(0, 0, 1280, 1024, 2560, 2048)};
+    platform::capture::PlaceOutputs(left);
+    EXPECT_EQ(left[0].x, 0);
+    EXPECT_EQ(left[1].x, 1920);
+}
+
+// quillet-tool reads the desktop through each backend, pixel for pixel, and cuts areas from it.
+// The portal's picture holds the whole layout at the largest scale: the scale-2 output comes
+// back exact, the scale-1 one as the compositor smoothed it up and Quillet brought it back
+// down, exact in flat areas and off only along the pattern's sharp edges.
+TEST_F(Tool, CapturesTheDesktopExactlyThroughScreencopyAndThePortal) {
+    const QImage expected = ExpectedDesktop();
+    for (const char* backend : {"wlr-screencopy", "portal"}) {
+        SCOPED_TRACE(backend);
+        QProcessEnvironment env = env_;
+        env.insert("QUILLET_CAPTURE_BACKEND", backend);
+        const QString file = home_.filePath(QString("desktop-%1.png").arg(backend));
+        ASSERT_EQ(Run(QUILLET_TOOL_BINARY, {"capture", "desktop", file}, 60000, nullptr, &env), 0)
+            << errors_.toStdString();
+        const QImage got = QImage(file).convertToFormat(QImage::Format_RGB32);
+        if (std::string(backend) == "portal") {
+            ASSERT_EQ(got.size(), kDesktop);
+            const QRect below(0, 1024, 1280, 56);
+            EXPECT_TRUE(got.copy(kSecond) == expected.copy(kSecond))
+                << FirstDifference(got.copy(kSecond), expected.copy(kSecond));
+            EXPECT_TRUE(got.copy(below) == expected.copy(below));
+            long differ = 0;
+            for (int y = 0; y < kFirst.height(); ++y)
+                for (int x = 0; x < kFirst.width(); ++x)
+                    differ += got.pixel(x, y) != expected.pixel(x, y);
+            EXPECT_LT(differ, kFirst.width() * kFirst.height() / 50);
+            continue;
+        }
+        EXPECT_TRUE(got == expected) << FirstDifference(got, expected);
+    }
+    // Across both outputs, partly outside the desktop.
+    const QString rect = home_.filePath("rect.png");
+    ASSERT_EQ(Run(QUILLET_TOOL_BINARY, {"capture", "rect", "1200", "1000", "300", "200", rect}), 0)
+        << errors_.toStdString();
+    const QImage got = QImage(rect).convertToFormat(QImage::Format_RGB32);
+    const QImage want = expected.copy(1200, 1000, 300, 80);
+    EXPECT_TRUE(got == want) << FirstDifference(got, want);
+    // Outside the desktop: a clear message.
+    EXPECT_EQ(Run(QUILLET_TOOL_BINARY, {"capture", "rect", "4000", "0", "10", "10", rect}), 1);
+    EXPECT_TRUE(errors_.contains("outside")) << errors_.toStdString();
+}
+
+// The program runs on Qt's Wayland platform and captures the desktop through each backend.
+TEST_F(Program, CapturesTheDesktopExactlyAndPrintsThePath) {
+    const QImage expected = ExpectedDesktop();
+    const QString path = CaptureWithProgram("desktop");
+    ASSERT_FALSE(path.isEmpty());
+    const QImage got = QImage(path).convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(got == expected) << FirstDifference(got, expected);
+    EXPECT_EQ(Messages(), "");
+
+    // Through the portal: the scale-2 output exact (see above).
+    ASSERT_EQ(Run(QUILLET_BINARY, {"--quit"}, 20000), 0);
+    env_.insert("QUILLET_CAPTURE_BACKEND", "portal");
+    const QString second = CaptureWithProgram("desktop");
+    ASSERT_FALSE(second.isEmpty());
+    const QImage viaPortal = QImage(second).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(viaPortal.size(), kDesktop);
+    EXPECT_TRUE(viaPortal.copy(kSecond) == expected.copy(kSecond));
+    EXPECT_EQ(Messages(), "");
+
+    // Picking another program's window is refused, saying why.
+    for (const char* kind : {"window", "client", "control", "dropdown"}) {
+        EXPECT_EQ(Run(QUILLET_BINARY, {"--capture", kind, "--wait"}), 1) << kind;
+        EXPECT_TRUE(errors_.contains("Not available on Wayland")) << errors_.toStdString();
+    }
+}
+
+// The overlay's windows are up: one full-screen window of the program on each output.
+bool OverlayShown() {
+    QProcess sway;
+    sway.start("swaymsg", {"-t", "get_tree"});
+    if (!sway.waitForFinished(5000)) return false;
+    const QString tree = QString::fromUtf8(sway.readAllStandardOutput());
+    static const QRegularExpression fullScreen(
+        "\"fullscreen_mode\": 1,[^{}]*\"app_id\": \"quillet\"");
+    return tree.count(fullScreen) >= 2;
+}
+
+// Drags with the compositor's virtual pointer; its extent is twice the logical layout
+// (2240 x 1024), so that every device pixel of the scale-2 output can be reached.
+void Drag(QPoint from, QPoint to) {
+    const auto at = [](QPoint device) {
+        return kSecond.contains(device) ? QPoint(2560 + device.x() - 1280, device.y())
+                                        : QPoint(2 * device.x(), 2 * device.y());
+    };
+    QProcess pointer;
+    pointer.start(VIRTUAL_POINTER_BINARY, {});
+    ASSERT_TRUE(pointer.waitForStarted());
+    const QPoint a = at(from), b = at(to), middle = at((from + to) / 2);
+    pointer.write(QString("extent 4480 2048\nmove %1 %2\nsleep 150\ndown 1\nsleep 100\n"
+                          "move %3 %4\nsleep 100\nmove %5 %6\nsleep 150\nup 1\nsleep 100\n")
+                      .arg(a.x())
+                      .arg(a.y())
+                      .arg(middle.x())
+                      .arg(middle.y())
+                      .arg(b.x())
+                      .arg(b.y())
+                      .toUtf8());
+    pointer.closeWriteChannel();
+    ASSERT_TRUE(pointer.waitForFinished(10000));
+}
+
+// On the frozen desktop a drag on the scale-2 output and one across both outputs capture
+// exactly the device pixels inside the band.
+TEST_F(Rectangle, DragsOnTheSecondOutputAndAcrossCaptureThePixelsUnderThem) {
+    const QImage expected = ExpectedDesktop();
+    const struct {
+        QPoint from, to;
+    } drags[] = {{QPoint(1381, 99), QPoint(1583, 251)}, {QPoint(1130, 301), QPoint(1431, 499)}};
+    quillet_ = true;
+    for (const auto& drag : drags) {
+        QProcess capture;
+        capture.setProcessEnvironment(env_);
+        capture.setWorkingDirectory(home_.path());
+        capture.start(QUILLET_BINARY, {"--capture", "rectangle", "--wait"});
+        ASSERT_TRUE(WaitUntil(OverlayShown, 30000)) << "the overlay did not come up";
+        QThread::msleep(500);
+        Drag(drag.from, drag.to);
+        ASSERT_TRUE(capture.waitForFinished(30000));
+        const QString path = QString::fromLocal8Bit(capture.readAllStandardOutput()).trimmed();
+        ASSERT_EQ(capture.exitCode(), 0) << capture.readAllStandardError().toStdString();
+        const QSize size(drag.to.x() - drag.from.x(), drag.to.y() - drag.from.y());
+        const QImage want = expected.copy(QRect(drag.from + QPoint(1, 1), size - QSize(2, 2)));
+        const QImage got = QImage(path).convertToFormat(QImage::Format_RGB32);
+        EXPECT_TRUE(got == want) << FirstDifference(got, want);
+    }
+    EXPECT_EQ(Messages(), "");
+}
+
+}  // namespace
