@@ -211,6 +211,36 @@ TEST_F(Tool, CapturesTheDesktopExactlyThroughScreencopyAndThePortal) {
     EXPECT_TRUE(errors_.contains("outside")) << errors_.toStdString();
 }
 
+// A turned output shows its pattern upright in the capture, on its side in the layout.
+TEST_F(Tool, TurnedOutputsAreCapturedAsTheyShow) {
+    for (const char* transform : {"90", "flipped-270"}) {
+        SCOPED_TRACE(transform);
+        pattern_.kill();
+        pattern_.waitForFinished();
+        ASSERT_EQ(Run("swaymsg",
+                      {"output", "HEADLESS-2", "transform", transform, "position", "1280", "0"}),
+                  0);
+        pattern_.start(PATTERN_BINARY, {});
+        ASSERT_TRUE(pattern_.waitForStarted());
+        QImage expected(2360, 1920, QImage::Format_RGB32);
+        expected.fill(Qt::black);
+        for (const QRect& output : {kFirst, QRect(1280, 0, 1080, 1920)})
+            for (int y = 0; y < output.height(); ++y)
+                for (int x = 0; x < output.width(); ++x)
+                    expected.setPixel(output.x() + x, output.y() + y,
+                                      waylandtest::PatternPixel(x, y));
+        const QString file = home_.filePath("turned.png");
+        QImage got;
+        // The window follows the output's new shape a moment later.
+        WaitUntil([&] {
+            if (Run(QUILLET_TOOL_BINARY, {"capture", "desktop", file}) != 0) return false;
+            got = QImage(file).convertToFormat(QImage::Format_RGB32);
+            return got == expected;
+        });
+        EXPECT_TRUE(got == expected) << FirstDifference(got, expected);
+    }
+}
+
 // The program runs on Qt's Wayland platform and captures the desktop through each backend.
 TEST_F(Program, CapturesTheDesktopExactlyAndPrintsThePath) {
     const QImage expected = ExpectedDesktop();
