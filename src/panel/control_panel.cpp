@@ -107,12 +107,14 @@ std::unique_ptr<QMenu> LoadPanelMenu(int subMenu) {
         action->setData(item.id);
         action->setObjectName(QString("id%1").arg(item.id));
         action->setEnabled(item.enabled);
-        // Every mode that picks a window with the pointer needs X11; the browser's go through
-        // its DevTools port.
-        if (wayland && !item.popUp && subMenu == ids::kSubMenuWindow) {
+        // Every mode picks a window with the pointer, which needs X11 (the browser's too, to
+        // tell which page to take).
+        if (wayland && subMenu == ids::kSubMenuWindow) {
+            const char* reason =
+                item.popUp ? platform::kWaylandNoBrowserPickReason : platform::kWaylandNoPickReason;
             action->setEnabled(false);
-            action->setToolTip(platform::kWaylandNoPickReason);
-            action->setStatusTip(platform::kWaylandNoPickReason);
+            action->setToolTip(reason);
+            action->setStatusTip(reason);
             target->setToolTipsVisible(true);
         }
     }
