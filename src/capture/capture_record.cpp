@@ -13,8 +13,15 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <filesystem>
 
 namespace {
+
+// Looked up by the bytes of its name: a name that is not UTF-8 does not survive a QString.
+bool FileExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
 
 std::string LowerExtension(const std::string& path) {
     const size_t dot = path.rfind('.');
@@ -179,7 +186,7 @@ std::shared_ptr<CRaster> CCaptureRecord::ReadCacheFile() const {
         picture->IsValid()) {
         return picture;
     }
-    fileMissing_ = !QFileInfo::exists(QString::fromStdString(cachePath));
+    fileMissing_ = !FileExists(cachePath);
     if (fileMissing_) {
         imageError_ = MissingFileText(cachePath);
     } else {

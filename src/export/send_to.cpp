@@ -23,8 +23,15 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <filesystem>
 
 namespace {
+
+// Looked up by the bytes of its name: a name that is not UTF-8 does not survive a QString.
+bool FileExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
 
 constexpr const char* kCaption = "Quillet";
 
@@ -87,7 +94,7 @@ CLumoDoc* SendToWorkspace(const CCaptureRecord* record) {
                               kCaption);
         return nullptr;
     }
-    const bool fromFile = QFileInfo::exists(QString::fromStdString(record->cachePath));
+    const bool fromFile = FileExists(record->cachePath);
 
     app->EnsureSessionFolders();
     CLumoView::SetThumbnailMaker(&MakeWorkspaceThumbnail);

@@ -25,6 +25,12 @@ void SetShellRecorder(ShellRecorder recorder) {
 
 bool OpenWithShell(const std::string& path) {
     if (Recorder()) return Recorder()({ShellCall::Kind::Open, path, {}});
+    // An absolute path goes over as its bytes, percent-encoded: a QString would change a name
+    // that is not UTF-8.
+    if (!path.empty() && path[0] == '/') {
+        return QDesktopServices::openUrl(
+            QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/")));
+    }
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 

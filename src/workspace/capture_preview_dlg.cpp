@@ -28,8 +28,15 @@
 #include <algorithm>
 #include <cctype>
 #include <vector>
+#include <filesystem>
 
 namespace {
+
+// Looked up by the bytes of its name: a name that is not UTF-8 does not survive a QString.
+bool FileExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
 
 constexpr const char* kCaption = "Quillet";
 
@@ -430,7 +437,7 @@ std::string CCapturePreviewDlg::WebImagePath(const CCaptureRecord& record) {
     const std::string extension = DottedExtension(path);
     for (const char* web : {".jpg", ".jpeg", ".gif", ".png", ".ico"}) {
         if (extension != web) continue;
-        if (QFileInfo::exists(QString::fromStdString(path))) return path;
+        if (FileExists(path)) return path;
         record.Image();  // notes that the file is missing
         return {};
     }
