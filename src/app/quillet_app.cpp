@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QLockFile>
 #include <QSessionManager>
+#include <QTimer>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -81,9 +82,9 @@ bool CQuilletApp::InitInstance() {
     captureChangeSwallow = 1;
     coordinator_ = std::make_unique<CMW>();
     panel_ = std::make_unique<CControlPanel>(coordinator_.get());
-    // Many Wayland desktops have no tray: the panel alone carries the commands there.
+    // Many desktops have no tray (on Wayland most): the panel alone carries the commands there.
     const bool wayland = platform::RunsOnWayland();
-    if (!InstallTrayIcon() && !wayland) return false;
+    InstallTrayIcon();
     // Keys held for the whole desktop are an X11 facility.
     if (!wayland) GrabCaptureKeys();
 
@@ -95,6 +96,8 @@ bool CQuilletApp::InitInstance() {
     if (!commandServer_->Listen(remote::SocketPath()))
         std::fprintf(stderr, "Quillet cannot take commands at %s\n",
                      qPrintable(remote::SocketPath()));
+    // Told from the event loop, so that commands already waiting are served meanwhile.
+    if (!HasTray()) QTimer::singleShot(0, this, &CQuilletApp::TellRunningWithoutTray);
     return true;
 }
 
@@ -165,6 +168,11 @@ bool CQuilletApp::AcquireSingleInstance() {
         return true;
     }
     const bool running = marker->error() == QLockFile::LockFailedError;
+    // Without a tray the running instance's panel is its only face: it comes forward instead.
+    if (running && remote::ShowPanelOfInstanceWithoutTray()) {
+        handedToRunningInstance = 1;
+        return false;
+    }
     platform::ShowMessage(
         running ? "Application is already running." : "Error creating file mapping", kTitle);
     return false;
@@ -278,19 +286,25 @@ bool CQuilletApp::CreateMainFrame() {
     return mainFrame_->Create();
 }
 
-bool CQuilletApp::InstallTrayIcon() {
+void CQuilletApp::InstallTrayIcon() {
     trayIcon_ = std::make_unique<CTrayIcon>();
     const bool added = trayIcon_->Create(coordinator_.get(), ids::kTrayCallbackMessage, kTitle,
                                          QIcon(":/icons/tray.png"), ids::kTrayMenu);
-    if (added) {
-        trayIcon_->SetTarget(coordinator_.get());
-        trayIcon_->SetDefaultItem(ids::kCmdStart, false);
-        return true;
-    }
-    if (platform::RunsOnWayland()) return false;
-    platform::ShowMessage("Tray icon initialization failed", kTitle,
-                          platform::MessageIcon::Warning);
-    return false;
+    if (!added) return;  // the program runs from its panel
+    trayIcon_->SetTarget(coordinator_.get());
+    trayIcon_->SetDefaultItem(ids::kCmdStart, false);
+}
+
+bool CQuilletApp::HasTray() const {
+    return trayIcon_ && !trayIcon_->hidden();
+}
+
+// Many desktops show no tray (GNOME without its extension, bars without one): the panel is then
+// the program's window. Said once per profile, not at every start.
+void CQuilletApp::TellRunningWithoutTray() {
+    if (profile::ReadString("NOTRAYTOLD") == "1") return;
+    profile::WriteString("NOTRAYTOLD", "1");
+    platform::ShowMessage(kNoTrayMessage, kTitle, platform::MessageIcon::Information);
 }
 
 void CQuilletApp::EnsureSessionFolders() {

@@ -53,6 +53,14 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     // The Properties dialog, modal.
     void ShowProperties();
 
+    // Whether the desktop shows the tray icon; without one the program runs from its panel.
+    bool HasTray() const;
+    static constexpr const char* kNoTrayMessage =
+        "This desktop shows no system tray, so Quillet runs from its panel: its buttons capture "
+        "and open the options, its right-click menu has About, and its X button ends Quillet. "
+        "A hidden panel comes back with the next capture, with \"quillet --show\" or with the "
+        "menu entry's \"Show Panel\".";
+
     bool onCommand(int id) override;
     void ShowAboutBox();
     // Runs the picking balloon in a pick mode, then restores the panel and the preview.
@@ -71,6 +79,8 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     SettingsRecord settings;
 
     int quitting = 0;
+    // A plain start that brought the running instance's panel forward instead of starting.
+    int handedToRunningInstance = 0;
     int expertMode = 0;
     int sessionUsed = 0;
     int sessionLoaded = 0;
@@ -140,7 +150,8 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     void ReportUnsavedOptions(bool settingsSaved);
     void ApplyDialogColours();
     bool CreateMainFrame();
-    bool InstallTrayIcon();
+    void InstallTrayIcon();
+    void TellRunningWithoutTray();
     // Print, Shift+Print and Alt+Print capture while the program runs; keys held by another
     // program are named once and left to it.
     void GrabCaptureKeys();

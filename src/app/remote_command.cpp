@@ -51,6 +51,7 @@ constexpr char kAccepted[] = "accepted";
 constexpr char kBusy[] = "busy";
 constexpr char kCaptured[] = "captured";
 constexpr char kCancelled[] = "cancelled";
+constexpr char kHasTray[] = "tray";  // a plain second start is refused as before
 
 const std::map<QString, int> kCaptureKinds = {
     {"desktop", ids::kCmdScreen},      {"rectangle", ids::kCmdRectangle},
@@ -143,7 +144,9 @@ bool Connect(QLocalSocket& socket, const std::string& folder) {
     while (!deadline.hasExpired()) {
         socket.connectToServer(SocketPath());
         if (socket.waitForConnected(1000)) return true;
-        if (started != 0 && !ProcessAlive(started)) return false;
+        // The id startDetached gives may be gone while the instance it started lives on and
+        // holds the lock (a start without a tray takes a few seconds before it listens).
+        if (started != 0 && !ProcessAlive(started) && !InstanceHoldsLock()) return false;
         if (started == 0 && !InstanceHoldsLock()) return false;
         QThread::msleep(50);
     }
@@ -213,6 +216,33 @@ QString StartLockPath() {
     return RuntimeFolder() + '/' + kName + ".start.lock";
 }
 
+namespace {
+
+void Send(QLocalSocket& socket, const Command& command) {
+    QByteArray message;
+    QDataStream out(&message, QIODevice::WriteOnly);
+    out << (QList<QByteArray>{command.verb.toUtf8(), command.argument.toUtf8(),
+                              command.wait ? "wait" : ""} +
+            command.files);
+    QByteArray framed;
+    QDataStream frame(&framed, QIODevice::WriteOnly);
+    frame << message;
+    socket.write(framed);
+    socket.flush();
+}
+
+}  // namespace
+
+bool ShowPanelOfInstanceWithoutTray() {
+    if (!IsPrivateFolder(RuntimeFolder())) return false;
+    QLocalSocket socket;
+    socket.connectToServer(SocketPath());
+    if (!socket.waitForConnected(kReplyTimeoutMs)) return false;
+    Send(socket, Command{"start", {}, {}, false});
+    const std::optional<QByteArray> reply = ReadLine(socket, kReplyTimeoutMs);
+    return reply && *reply == kAccepted;
+}
+
 int RunClient(const Command& command, const std::string& folder) {
     int argc = 1;
     char name[] = "quillet";
@@ -233,16 +263,7 @@ int RunClient(const Command& command, const std::string& folder) {
         std::fprintf(stderr, "quillet: Quillet could not be started or reached\n");
         return kExitCancelled;
     }
-    QByteArray message;
-    QDataStream out(&message, QIODevice::WriteOnly);
-    out << (QList<QByteArray>{command.verb.toUtf8(), command.argument.toUtf8(),
-                              command.wait ? "wait" : ""} +
-            command.files);
-    QByteArray framed;
-    QDataStream frame(&framed, QIODevice::WriteOnly);
-    frame << message;
-    socket.write(framed);
-    socket.flush();
+    Send(socket, command);
 
     const std::optional<QByteArray> reply = ReadLine(socket, kReplyTimeoutMs);
     if (!reply) {
@@ -396,9 +417,13 @@ void CCommandServer::Answer(QLocalSocket* socket, const QByteArray& message) {
     const bool known =
         command.verb == "capture"
             ? kCaptureKinds.contains(command.argument)
-            : QStringList{"open", "show", "properties", "quit"}.contains(command.verb);
+            : QStringList{"open", "show", "properties", "quit", "start"}.contains(command.verb);
     if (!known) {
         Drop(socket);
+        return;
+    }
+    if (command.verb == "start" && App()->HasTray()) {
+        WriteLine(socket, kHasTray);
         return;
     }
     if (executing_ || Busy()) {
@@ -420,7 +445,7 @@ void CCommandServer::Execute(const Command& command, QPointer<QLocalSocket> wait
     CMW* coordinator = app->coordinator();
     CControlPanel* panel = app->panel();
     executing_ = false;
-    if (command.verb == "show") {
+    if (command.verb == "show" || command.verb == "start") {
         coordinator->onCommand(ids::kCmdStart);
     } else if (command.verb == "quit") {
         coordinator->onCommand(ids::kCmdExit);

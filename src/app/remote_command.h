@@ -29,7 +29,8 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitBusy = 3;
 
 struct Command {
-    QString verb;             // "capture", "open", "show", "properties", "quit"; empty: none given
+    // "capture", "open", "show", "properties", "quit", "start" (a plain second start); empty: none
+    QString verb;
     QString argument;         // the capture's kind
     QList<QByteArray> files;  // absolute paths for "open", as the bytes the system names them by
     bool wait = false;
@@ -62,6 +63,10 @@ QString StartLockPath();
 // The calling side: hands the command to the running instance, starting one in `folder` (the
 // working folder when empty) first when none runs. Returns the process's exit status.
 int RunClient(const Command& command, const std::string& folder);
+
+// A plain second start: asks the running instance to bring its panel forward, which it does
+// only when it runs without a tray. True when it did.
+bool ShowPanelOfInstanceWithoutTray();
 
 // The receiving side, owned by the running instance.
 class CCommandServer : public QObject {

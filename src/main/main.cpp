@@ -184,7 +184,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (!app.InitInstance()) return app.ExitInstance(1);
+    if (!app.InitInstance()) return app.ExitInstance(app.handedToRunningInstance ? 0 : 1);
     platform::HandleTerminationSignals([&app] { app.Shutdown(); });
     return app.ExitInstance(app.exec());
 }

@@ -10,6 +10,7 @@
 #include "tools/icons/icon_dlg.h"
 #include "workspace/capture_preview_dlg.h"
 
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
@@ -275,6 +276,18 @@ void CControlPanel::keyPressEvent(QKeyEvent* event) {
         default:
             CSkinnedDialog::keyPressEvent(event);
     }
+}
+
+void CControlPanel::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu;
+    QAction* about = menu.addAction("&About Quillet...");
+    about->setObjectName(QString("id%1").arg(ids::kCmdAppAbout));
+    openMenu_ = &menu;
+    QMetaObject::invokeMethod(
+        this, [this, m = &menu] { emit menuShown(m); }, Qt::QueuedConnection);
+    QAction* chosen = menu.exec(event->globalPos());
+    openMenu_ = nullptr;
+    if (chosen == about) App()->onCommand(ids::kCmdAppAbout);
 }
 
 void CControlPanel::SlidePreview() {

@@ -58,6 +58,8 @@ class CControlPanel : public CSkinnedDialog, public CCommandTarget {
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // A right click on the panel offers About, which a desktop without a tray has nowhere else.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     void CreateButtons();

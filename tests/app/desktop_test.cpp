@@ -114,6 +114,26 @@ TEST(Desktop, InstalledTreeStartsInItsOwnFolder) {
     ASSERT_TRUE(run.Start({"-c", "exec " + command})) << command.toStdString();
     EXPECT_TRUE(home.Exists("data/quillet/quillet.ini"));
     EXPECT_FALSE(home.Exists("quillet.ini"));
+
+    // Launchers offer the entry's actions; "Capture Desktop" reaches the running instance.
+    EXPECT_TRUE(text.contains("Actions=capture-desktop;capture-rectangle;show-panel;"));
+    const auto action = QRegularExpression(
+                            "\\[Desktop Action capture-desktop\\]\nName=Capture "
+                            "Desktop\nExec=(.*)$",
+                            QRegularExpression::MultilineOption)
+                            .match(text);
+    ASSERT_TRUE(action.hasMatch());
+    QString actionCommand = action.captured(1).replace("\\\\", "\\");
+    actionCommand.replace(QUILLET_INSTALL_PREFIX "/" QUILLET_INSTALL_BINDIR "/quillet",
+                          bin + "quillet");
+    QProcess capture;
+    capture.setProcessEnvironment(runEnv);
+    capture.setWorkingDirectory(home.path());
+    capture.start("/bin/sh", {"-c", "exec " + actionCommand});
+    ASSERT_TRUE(testx11::PumpUntil([&] { return capture.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(capture.exitCode(), 0) << actionCommand.toStdString();
+    EXPECT_TRUE(
+        testx11::PumpUntil([&] { return home.Exists("data/quillet/cache/IT-0.bmp"); }, 10000));
     run.ChooseTrayMenuItem(kMenuExit);
     EXPECT_EQ(run.WaitForExit(), 0);
 }

@@ -1,4 +1,5 @@
 // The real program, started as a process in a fresh working folder.
+#include "app/quillet_app.h"
 #include "support/program_run.h"
 #include "support/x11_input.h"
 
@@ -153,8 +154,9 @@ TEST(Startup, WorkingFolderThatCannotBeUsedStopsTheStartBeforeAnyWrite) {
         EXPECT_FALSE(home.Exists(written)) << written;
 }
 
-TEST(Startup, WithoutANotificationAreaStartUpFails) {
-    // A bare X server: no window manager, no tray.
+// A bare X server: no window manager, no tray. Quillet runs from its panel there, says so once
+// per profile, takes commands, and a plain second start brings the panel back.
+TEST(Startup, WithoutANotificationAreaQuilletRunsFromItsPanel) {
     QProcess server;
     server.setProgram("Xvfb");
     server.setArguments({"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
@@ -178,8 +180,60 @@ TEST(Startup, WithoutANotificationAreaStartUpFails) {
     auto env = run.process().processEnvironment();
     env.insert("DISPLAY", display);
     run.process().setProcessEnvironment(env);
-    EXPECT_NE(run.RunToEnd(20000), 0);
-    EXPECT_EQ(run.Messages(), "Quillet|Tray icon initialization failed\n");
+    // On that display: a command's exit status and output, or the panel's window.
+    const auto call = [&](const QStringList& arguments, QString* output = nullptr) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(home.path());
+        process.start(arguments.value(0) == "xdotool" ? "xdotool" : QUILLET_BINARY,
+                      arguments.value(0) == "xdotool" ? arguments.mid(1) : arguments);
+        if (!process.waitForFinished(40000)) return -1;
+        if (output) *output = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+        return process.exitCode();
+    };
+    // The panel: the program's 248 x 170 window.
+    const auto panelWindow = [&] {
+        QString windows;
+        call({"xdotool", "search", "--onlyvisible", "--name", "^Quillet$"}, &windows);
+        for (const QString& window : windows.split('\n', Qt::SkipEmptyParts)) {
+            QString geometry;
+            call({"xdotool", "getwindowgeometry", "--shell", window}, &geometry);
+            if (geometry.contains("WIDTH=248\nHEIGHT=170")) return window;
+        }
+        return QString();
+    };
+    const auto panelShown = [&] { return !panelWindow().isEmpty(); };
+    const QString notice = QString("Quillet|") + CQuilletApp::kNoTrayMessage + "\n";
+
+    // A command with no instance starts one, which captures and answers.
+    QString captured;
+    ASSERT_EQ(call({"--capture", "desktop", "--wait"}, &captured), 0);
+    EXPECT_EQ(captured, home.File("cache/IT-0.bmp"));
+    ASSERT_TRUE(testx11::PumpUntil(panelShown, 10000)) << "the panel is the program's window";
+    ASSERT_TRUE(testx11::PumpUntil([&] { return run.Messages() == notice; }, 5000))
+        << run.Messages().toStdString();
+
+    // Escape (the panel's Cancel) hides it; a plain second start brings it back, without a word.
+    call({"xdotool", "windowfocus", "--sync", panelWindow(), "key", "Escape"});
+    ASSERT_TRUE(testx11::PumpUntil([&] { return !panelShown(); }, 5000));
+    ProgramRun second(home);
+    second.process().setProcessEnvironment(env);
+    EXPECT_EQ(second.RunToEnd(), 0);
+    EXPECT_TRUE(testx11::PumpUntil(panelShown, 5000));
+    EXPECT_EQ(run.Messages(), notice) << "no \"Application is already running.\"";
+
+    EXPECT_EQ(call({"--quit"}), 0);
+    EXPECT_EQ(run.WaitForExit(), 0);
+    // The next start says nothing.
+    ProgramRun again(home);
+    again.process().setProcessEnvironment(env);
+    again.process().start();
+    EXPECT_TRUE(testx11::PumpUntil(panelShown, 15000));
+    testx11::Pump(1000);
+    EXPECT_EQ(run.Messages(), notice);
+    EXPECT_EQ(call({"--quit"}), 0);
+    EXPECT_EQ(again.WaitForExit(), 0);
     server.terminate();
     server.waitForFinished(5000);
 }
