@@ -97,7 +97,9 @@ bool CQuilletApp::InitInstance() {
         std::fprintf(stderr, "Quillet cannot take commands at %s\n",
                      qPrintable(remote::SocketPath()));
     // Told from the event loop, so that commands already waiting are served meanwhile.
-    if (!HasTray()) QTimer::singleShot(0, this, &CQuilletApp::TellRunningWithoutTray);
+    // (On Wayland a desktop without a tray is the rule, and the panel says nothing of it.)
+    if (!HasTray() && !platform::RunsOnWayland())
+        QTimer::singleShot(0, this, &CQuilletApp::TellRunningWithoutTray);
     return true;
 }
 
