@@ -472,7 +472,12 @@ void CCommandServer::Execute(const Command& command, QPointer<QLocalSocket> wait
         QMetaObject::Connection stored;
         if (panel)
             stored = connect(panel->preview(), &CCapturePreviewDlg::captureStored, this,
-                             [this](const QString& path) { lastCapture_ = path; });
+                             [this, waiting](const QString& path) {
+                                 lastCapture_ = path;
+                                 // The caller hears of the file once it is written and listed,
+                                 // not when the panel is back.
+                                 FinishCapture(waiting);
+                             });
         const int id = kCaptureKinds.at(command.argument);
         // The desktop and the picks are done when their command returns; the rectangle when
         // its overlay closes.

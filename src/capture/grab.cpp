@@ -4,6 +4,7 @@
 #include "panel/control_panel.h"
 #include "platform/message_box.h"
 #include "platform/fixed_wait.h"
+#include "platform/repaint_wait.h"
 #include "platform/screen_grab.h"
 #include "platform/window_query.h"
 #include "platform/x11_windows.h"
@@ -57,6 +58,8 @@ void GrabWindow(const std::string& imagePath, unsigned long window, int /*number
         band.push_back(topLevel);
         for (unsigned long owned : platform::OwnedWindows(topLevel)) band.push_back(owned);
     }
+    // A window already on top of the stack has nothing covered to repaint.
+    const bool wasOnTop = band.empty() || platform::IsTopOfStack(band.back());
     for (unsigned long topLevel : band) {
         platform::SetAboveState(topLevel, true);
         platform::RaiseWindow(platform::FrameWindow(topLevel));
@@ -66,7 +69,8 @@ void GrabWindow(const std::string& imagePath, unsigned long window, int /*number
          waited += 10) {
         platform::FixedWait(10);
     }
-    platform::FixedWait(kRepaintWaitMs);
+    if (!wasOnTop)
+        platform::WaitForQuietArea(QRect(left, top, right - left, bottom - top), kRepaintWaitMs);
     QImage bitmap = platform::GrabScreenArea(QRect(left, top, right - left, bottom - top));
     for (unsigned long topLevel : band) platform::SetAboveState(topLevel, false);
     if (bitmap.isNull()) {

@@ -7,7 +7,7 @@
 #include "ids.h"
 #include "panel/control_panel.h"
 #include "panel/tray_icon.h"
-#include "platform/fixed_wait.h"
+#include "platform/repaint_wait.h"
 #include "platform/screen_grab.h"
 #include "platform/window_query.h"
 #include "workspace/capture_preview_dlg.h"
@@ -139,29 +139,43 @@ void CMW::OnExit() {
 
 void CMW::StartCapture(int kind) {
     CQuilletApp* app = App();
-    CControlPanel* panel = app->panel();
     captureKind = kind;
     grabbing_ = true;
-    if (panel) panel->hide();
-    platform::FixedWait(kHideWaitMs);
+    HidePanelAndWait(kHideWaitMs);
     selection = Selection{};
 
     if (kind == kKindDesktop) {
         const naming::CaptureNames names = naming::NextScreenCapture();
         GrabWindowArea(names.image, 0, QRect(), app->captureCounter - 1);
-        platform::FixedWait(kHideWaitMs);
         RestoreInterface();
         grabbing_ = false;
         return;
     }
     if (kind == kKindRectangle) {
         naming::NextScreenCapture();
-        if (panel) panel->hide();
-        platform::FixedWait(kFreezeWaitMs);
+        HidePanelAndWait(kFreezeWaitMs);
         FreezeScreen();
         ShowOverlay();
     }
     grabbing_ = false;
+}
+
+// Hides the panel (its satellites go with it) and waits until the screen shows what lay under
+// them, at most `capMs`; at once when none of our windows is on the screen.
+void CMW::HidePanelAndWait(int capMs) {
+    CControlPanel* panel = App()->panel();
+    const QRect screen = platform::ScreenRect();
+    platform::CRepaintWait gone(platform::OwnWindowsOn(screen), screen);
+    if (panel) {
+        // A preview still sliding out would show itself again on its next step.
+        CCapturePreviewDlg* preview = panel->preview();
+        if (preview && preview->slide().IsRunning()) {
+            preview->slide().Stop();
+            preview->hide();
+        }
+        panel->hide();
+    }
+    if (!gone.Empty()) gone.Wait(capMs);
 }
 
 void CMW::ShowOverlay() {
@@ -319,7 +333,7 @@ void CMW::FinishRectangle() {
     if (app->expertMode) readout_->hide();
     releaseKeyboard();
     releaseMouse();
-    platform::FixedWait(kHideWaitMs);
+    // The capture comes from the frozen picture: nothing on the screen needs to settle first.
     setCursor(previousCursor_);
     selection = {selection.left + 1, selection.top + 1, selection.right - 1, selection.bottom - 1};
     overlayActive_ = false;
@@ -332,8 +346,6 @@ void CMW::FinishRectangle() {
     // The overlay leaves no trace on the screen.
     hide();
     RestoreInterface();
-    platform::FixedWait(kHideWaitMs);
-    if (CControlPanel* panel = app->panel()) panel->show();
     grabbing_ = false;
     emit rectangleEnded();
 }

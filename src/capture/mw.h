@@ -86,6 +86,7 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
 
     void OnStart();
     void OnExit();
+    void HidePanelAndWait(int capMs);
     void ShowOverlay();
     void UpdateSelection(QPoint current);
     void FinishRectangle();

@@ -11,6 +11,8 @@
 #include "platform/dialog_units.h"
 #include "platform/fixed_wait.h"
 #include "platform/message_box.h"
+#include "platform/repaint_wait.h"
+#include "platform/screen_grab.h"
 #include "platform/window_query.h"
 #include "platform/x11_windows.h"
 #include "tools/inspector/inspector_dlg.h"
@@ -195,8 +197,7 @@ void CPickDlg::OnMouseMove() {
 
 void CPickDlg::OnButtonDown() {
     // The window stays remembered: a move back over it does not outline it again.
-    outline_.Hide();
-    platform::FixedWait(kWaitMs);
+    HideAndWait(false);
 }
 
 void CPickDlg::OnButtonUp() {
@@ -208,15 +209,14 @@ void CPickDlg::OnButtonUp() {
         }
     }
     SetHookReceiver(0, nullptr);
-    outline_.Hide();
     ReleaseGrabs();
-    hide();
-    platform::FixedWait(kWaitMs);
+    HideAndWait(true);
 
     QPoint point = platform::PointerPosition();
     if (dropdown_) point += kDropdownOffset;
     if (App()->expertMode) Inspector(InspectorStep::StorePoint, point);
-    platform::FixedWait(kWaitMs);
+    // What the press opened (a drop-down list) has been drawn.
+    platform::WaitForQuietArea(platform::ScreenRect(), kWaitMs);
 
     picked_ = platform::WindowAtPoint(point);
 
@@ -293,11 +293,28 @@ void CPickDlg::RunScrollTest(unsigned long window) {
 void CPickDlg::CaptureWindow(unsigned long window, bool withFrame) {
     if (!window) return;
     dropdown_ = 0;
-    hide();
-    platform::FixedWait(kWaitMs);
+    HideAndWait(true);
     const naming::CaptureNames names = naming::NextScreenCapture();
     GrabWindow(names.image, window, App()->captureCounter - 1, withFrame);
     // The balloon stays hidden: the release ends the dialog right after the capture.
+}
+
+// Hides the outline (and the balloon) and waits until the windows beneath have repainted where
+// they lay, at most the pick's wait.
+void CPickDlg::HideAndWait(bool balloonToo) {
+    std::vector<unsigned long> leaving;
+    const QRect screen = platform::ScreenRect();
+    if (outline_.visible()) leaving.push_back(outline_.window());
+    if (balloonToo) {
+        for (unsigned long window : platform::OwnWindowsOn(screen)) {
+            if (window == window_ || (inspector_ && window == inspector_->winId()))
+                leaving.push_back(window);
+        }
+    }
+    platform::CRepaintWait gone(leaving, screen);
+    outline_.Hide();
+    if (balloonToo) hide();
+    if (!gone.Empty()) gone.Wait(kWaitMs);
 }
 
 void CPickDlg::Cancel() {
@@ -368,7 +385,6 @@ void CQuilletApp::Pick(int mode) {
     panel->repaint();
     CCapturePreviewDlg* preview = panel->preview();
     preview->BringToTop();
-    platform::FixedWait(500);
     panel->show();
     if (captured) panel->ShowPreviewOut();
     if (preview->dropList()->IsOut()) preview->ToggleDropList();

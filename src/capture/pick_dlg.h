@@ -73,6 +73,7 @@ class CPickDlg : public CSkinnedDialog, private CHookReceiver {
     void OnMouseMove();
     void OnButtonDown();
     void OnButtonUp();
+    void HideAndWait(bool balloonToo);
     void CaptureWindow(unsigned long window, bool withFrame);
     void Cancel();
 

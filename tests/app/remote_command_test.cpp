@@ -7,14 +7,19 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
+#include <QPaintEvent>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QSysInfo>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QtEndian>
 
+#include <X11/Xlib.h>
 #include <pwd.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -324,6 +329,112 @@ TEST(RemoteCommand, RectangleWaitsForTheDragOrTheCancelAndRefusesASecondCapture)
 
     EXPECT_EQ(RunCall(home, {"--quit"}), 0);
     EXPECT_EQ(instance.WaitForExit(), 0);
+}
+
+// A picture over the whole screen, below every other window, drawn by this process: it repaints
+// what the program's windows uncover only when this process gets to it, as any program would.
+class Background : public QWidget {
+  public:
+    Background()
+        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint) {
+        const QSize size = testx11::GrabScreen().size();
+        picture = QImage(size, QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < size.width(); ++x)
+                row[x] = qRgb((x * 5) & 255, (y * 3) & 255, ((x ^ y) * 7) & 255);
+        }
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setGeometry(QRect(QPoint(0, 0), size));
+        show();
+        lower();
+    }
+    QImage picture;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter(this).drawImage(event->rect(), picture, event->rect());
+    }
+};
+
+// A compositing manager on the display for as long as it lives.
+class Compositor {
+  public:
+    explicit Compositor(const QString& program, const QStringList& arguments) {
+        if (QStandardPaths::findExecutable(program).isEmpty()) return;
+        process_.start(program, arguments);
+        running_ =
+            process_.waitForStarted(5000) && testx11::PumpUntil([] { return Owned(); }, 10000);
+    }
+    ~Compositor() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) process_.kill();
+        testx11::PumpUntil([] { return !Owned(); }, 5000);
+    }
+    bool running() const { return running_; }
+
+  private:
+    static bool Owned() {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display) return false;
+        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
+        const bool owned = XGetSelectionOwner(display, XInternAtom(display, name, False)) != None;
+        XCloseDisplay(display);
+        return owned;
+    }
+    QProcess process_;
+    bool running_ = false;
+};
+
+// Fifty desktop captures in a row, each given while the panel and the preview are on the screen:
+// where they were, every capture holds the background exactly.
+void CaptureFiftyTimesOverTheBackground() {
+    TempFolder home;
+    Background background;
+    testx11::Pump(200);
+    ProgramRun instance(home);
+    ASSERT_TRUE(instance.Start());
+    ASSERT_EQ(RunCall(home, {"--capture", "desktop", "--wait"}), 0) << "the preview comes out";
+    const unsigned long tray = instance.TrayIconWindow();
+    for (int round = 0; round < 50; ++round) {
+        QRegion ours;
+        ASSERT_TRUE(testx11::PumpUntil(
+            [&] {
+                ours = QRegion();
+                int shown = 0;
+                for (unsigned long window : instance.Windows()) {
+                    if (window == tray) continue;
+                    ours += testx11::WindowScreenRect(window);
+                    ++shown;
+                }
+                return shown >= 2;
+            },
+            5000))
+            << "the panel and the preview are back after capture " << round;
+        testx11::Pump(30);  // and drawn
+        Call capture(home, {"--capture", "desktop", "--wait"});
+        ASSERT_EQ(capture.Finish(), 0) << capture.errors.toStdString();
+        const QImage captured = QImage(capture.output).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(captured.size(), background.picture.size());
+        for (const QRect& rect : ours) {
+            ASSERT_EQ(captured.copy(rect), background.picture.copy(rect))
+                << "capture " << round << " holds pixels of our windows in (" << rect.x() << ", "
+                << rect.y() << ", " << rect.width() << " x " << rect.height() << ")";
+        }
+        QFile::remove(capture.output);
+    }
+    EXPECT_EQ(RunCall(home, {"--quit"}), 0);
+    EXPECT_EQ(instance.WaitForExit(), 0);
+}
+
+TEST(RemoteCommand, CapturesNeverHoldOurWindows) {
+    CaptureFiftyTimesOverTheBackground();
+}
+
+TEST(RemoteCommand, CapturesNeverHoldOurWindowsUnderACompositingManager) {
+    Compositor compositor("xcompmgr", {});
+    if (!compositor.running()) GTEST_SKIP() << "xcompmgr could not run on this display";
+    CaptureFiftyTimesOverTheBackground();
 }
 
 TEST(RemoteCommand, PropertiesOpenOnceAndQuitWritesTheHistoryAsExitDoes) {
