@@ -7,6 +7,7 @@
 #include "ids.h"
 #include "panel/control_panel.h"
 #include "panel/tray_icon.h"
+#include "platform/fixed_wait.h"
 #include "platform/repaint_wait.h"
 #include "platform/screen_grab.h"
 #include "platform/window_query.h"
@@ -166,6 +167,7 @@ void CMW::HidePanelAndWait(int capMs) {
     CControlPanel* panel = App()->panel();
     const QRect screen = platform::ScreenRect();
     platform::CRepaintWait gone(platform::OwnWindowsOn(screen), screen);
+    const bool shown = panel && panel->isVisible();
     if (panel) {
         // A preview still sliding out would show itself again on its next step.
         CCapturePreviewDlg* preview = panel->preview();
@@ -175,7 +177,12 @@ void CMW::HidePanelAndWait(int capMs) {
         }
         panel->hide();
     }
-    if (!gone.Empty()) gone.Wait(capMs);
+    if (platform::RunsOnWayland()) {
+        // No X events tell there when the panel has left the screen: the fixed wait stays.
+        if (shown) platform::FixedWait(capMs);
+    } else if (!gone.Empty()) {
+        gone.Wait(capMs);
+    }
 }
 
 void CMW::ShowOverlay() {
