@@ -31,6 +31,7 @@ inline constexpr int kPropJpegQuality = 1016, kPropCacheExtension = 1017;
 inline constexpr int kPropWebExtension = 1018, kPropHistory = 1023, kPropClearCache = 1032;
 inline constexpr int kPropExpertMode = 1051, kPropLoadSession = 1067, kPropMailServer = 1069;
 inline constexpr int kPropHtmlEditor = 1070, kPropBrowse = 1084;
+inline constexpr int kPropCaptureDelay = 1091, kPropCapturePointer = 1092;
 
 // Framework commands of the editor.
 inline constexpr int kCmdFileNew = 57600;

@@ -3,6 +3,7 @@
 #include "app/profile.h"
 #include "app/quillet_app.h"
 #include "app/session_lists.h"
+#include "capture/capture_options.h"
 #include "ids.h"
 #include "platform/dialog_units.h"
 #include "platform/folders.h"
@@ -141,6 +142,12 @@ void CPropertiesDlg::OnInitDialog() {
     ui_->id1014->setChecked(settings.autoSave != 0);
     ui_->id1007->setChecked(settings.keepAspect != 0);
     ui_->id1051->setChecked(settings.expertMode != 0);
+    const CaptureOptions capture = CaptureOptions::Load();
+    ui_->id1091->addItem("Off");
+    for (int seconds = 1; seconds <= CaptureOptions::kMaxDelaySeconds; ++seconds)
+        ui_->id1091->addItem(QString("%1 s").arg(seconds));
+    ui_->id1091->setCurrentIndex(capture.delaySeconds);
+    ui_->id1092->setChecked(capture.pointer);
 
     ui_->id1011->setText(FieldString(settings.filePrefix));
     ui_->id1015->setText(FieldString(settings.defaultSaveDir));
@@ -207,6 +214,10 @@ bool CPropertiesDlg::Apply() {
         app->mailSettingsReadOnly == 0 && WriteMailServer(app->MailSettingsPath(), mailServer_);
     profile::WriteString("EMAILSMTP", QString::fromLocal8Bit(mailServer_.c_str()));
     profile::WriteString("HTMED", QString::fromLocal8Bit(htmlEditor_.c_str()));
+    CaptureOptions capture;
+    capture.delaySeconds = std::max(0, ui_->id1091->currentIndex());
+    capture.pointer = ui_->id1092->isChecked();
+    capture.Save();
     if (!settingsSaved || !mailSaved) {
         platform::ShowMessage(
             "Quillet cannot write " +

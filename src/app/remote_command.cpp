@@ -2,6 +2,7 @@
 
 #include "app/properties_dlg.h"
 #include "app/quillet_app.h"
+#include "capture/capture_options.h"
 #include "capture/mw.h"
 #include "editor/doc_template.h"
 #include "editor/main_frame.h"
@@ -179,6 +180,10 @@ bool IsCaptureKind(const QString& kind) {
     return kCaptureKinds.contains(kind);
 }
 
+bool IsCaptureDelay(int seconds) {
+    return seconds >= 0 && seconds <= CaptureOptions::kMaxDelaySeconds;
+}
+
 QString RuntimeFolder() {
     const QString desktop = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!desktop.isEmpty() && IsPrivateFolder(desktop)) return desktop;
@@ -221,8 +226,12 @@ namespace {
 void Send(QLocalSocket& socket, const Command& command) {
     QByteArray message;
     QDataStream out(&message, QIODevice::WriteOnly);
+    QStringList flags;
+    if (command.wait) flags << "wait";
+    if (command.delay >= 0) flags << QString("delay=%1").arg(command.delay);
+    if (command.pointer) flags << "pointer";
     out << (QList<QByteArray>{command.verb.toUtf8(), command.argument.toUtf8(),
-                              command.wait ? "wait" : ""} +
+                              flags.join(' ').toUtf8()} +
             command.files);
     QByteArray framed;
     QDataStream frame(&framed, QIODevice::WriteOnly);
@@ -413,11 +422,26 @@ void CCommandServer::Answer(QLocalSocket* socket, const QByteArray& message) {
         return;
     }
     Command command{QString::fromUtf8((*fields)[0]), QString::fromUtf8((*fields)[1]),
-                    fields->mid(3), (*fields)[2] == "wait"};
+                    fields->mid(3)};
+    bool flagsKnown = true;
+    for (const QString& flag : QString::fromUtf8((*fields)[2]).split(' ', Qt::SkipEmptyParts)) {
+        bool number = false;
+        if (flag == "wait") {
+            command.wait = true;
+        } else if (flag == "pointer") {
+            command.pointer = true;
+        } else if (flag.startsWith("delay=")) {
+            command.delay = flag.mid(6).toInt(&number);
+            flagsKnown = flagsKnown && number && IsCaptureDelay(command.delay);
+        } else {
+            flagsKnown = false;
+        }
+    }
     const bool known =
-        command.verb == "capture"
-            ? kCaptureKinds.contains(command.argument)
-            : QStringList{"open", "show", "properties", "quit", "start"}.contains(command.verb);
+        flagsKnown &&
+        (command.verb == "capture"
+             ? kCaptureKinds.contains(command.argument)
+             : QStringList{"open", "show", "properties", "quit", "start"}.contains(command.verb));
     if (!known) {
         Drop(socket);
         return;
@@ -479,12 +503,18 @@ void CCommandServer::Execute(const Command& command, QPointer<QLocalSocket> wait
                                  FinishCapture(waiting);
                              });
         const int id = kCaptureKinds.at(command.argument);
+        // The command's own options hold for this capture only.
+        CaptureOptions options = CaptureOptions::Load();
+        if (command.delay >= 0) options.delaySeconds = command.delay;
+        if (command.pointer) options.pointer = true;
+        coordinator->SetCommandOptions(options);
         // The desktop and the picks are done when their command returns; the rectangle when
         // its overlay closes.
         if (id == ids::kCmdScreen || id == ids::kCmdRectangle)
             coordinator->onCommand(id);
         else if (panel)
             panel->onCommand(id);
+        coordinator->SetCommandOptions(std::nullopt);
         if (coordinator->CaptureUnderWay()) {
             connect(
                 coordinator, &CMW::rectangleEnded, this,

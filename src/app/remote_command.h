@@ -34,11 +34,15 @@ struct Command {
     QString argument;         // the capture's kind
     QList<QByteArray> files;  // absolute paths for "open", as the bytes the system names them by
     bool wait = false;
+    int delay = -1;        // a capture's delay in seconds; -1: as the options say
+    bool pointer = false;  // the capture includes the pointer whatever the options say
 };
 
 // One of the capture kinds --capture names (desktop, rectangle, window, client, control,
 // dropdown).
 bool IsCaptureKind(const QString& kind);
+// A delay --delay accepts, in seconds.
+bool IsCaptureDelay(int seconds);
 
 // Limits on what a connection may cost the running instance.
 inline constexpr int kMaxConnections = 16;

@@ -1,16 +1,37 @@
 #include "capture/grab.h"
 
 #include "app/quillet_app.h"
+#include "capture/mw.h"
 #include "panel/control_panel.h"
 #include "platform/message_box.h"
 #include "platform/fixed_wait.h"
 #include "platform/repaint_wait.h"
 #include "platform/screen_grab.h"
+#include "platform/x11_cursor.h"
+#include "platform/x11_display.h"
 #include "platform/window_query.h"
 #include "platform/x11_windows.h"
 #include "workspace/capture_preview_dlg.h"
 
 #include <algorithm>
+
+namespace {
+
+// Lays the pointer over a picture of the screen whose top-left pixel lies at `origin`, when the
+// capture options ask for it.
+void AddPointer(QImage& picture, QPoint origin) {
+    CMW* coordinator = App()->coordinator();
+    if (!coordinator || !coordinator->Options().pointer) return;
+    const platform::PointerImage pointer = platform::ReadPointerImage(platform::X11Display());
+    if (pointer.empty() || picture.format() != QImage::Format_RGB32) return;
+    for (int y = 0; y < picture.height(); ++y) {
+        platform::BlendPointerRow(pointer, origin.x(), origin.y() + y,
+                                  reinterpret_cast<uint32_t*>(picture.scanLine(y)),
+                                  picture.width());
+    }
+}
+
+}  // namespace
 
 void HandCaptureToPreview(const QImage& bitmap, const std::string& imagePath) {
     CControlPanel* panel = App()->panel();
@@ -31,6 +52,7 @@ int GrabWindowArea(const std::string& imagePath, unsigned long window, const QRe
     }
     // The desktop on several monitors: what no monitor shows is black.
     if (!window && rect.isEmpty()) platform::BlackenOutsideMonitors(bitmap);
+    AddPointer(bitmap, area.intersected(platform::ScreenRect()).topLeft());
     HandCaptureToPreview(bitmap, imagePath);
     return 0;
 }
@@ -79,6 +101,7 @@ void GrabWindow(const std::string& imagePath, unsigned long window, int /*number
     }
     // A window reaching where no monitor shows keeps black there, as the desktop does.
     platform::BlackenOutsideMonitors(bitmap, QPoint(left, top));
+    AddPointer(bitmap, QPoint(left, top));
     HandCaptureToPreview(bitmap, imagePath);
 }
 
@@ -99,5 +122,6 @@ void FreezeScreen() {
         return;
     }
     platform::BlackenOutsideMonitors(grabbed);
+    AddPointer(grabbed, QPoint(0, 0));
     app->frozenScreen = grabbed;
 }

@@ -2,6 +2,7 @@
 
 #include "app/quillet_app.h"
 #include "capture/coordinate_readout.h"
+#include "capture/countdown.h"
 #include "capture/grab.h"
 #include "capture/naming.h"
 #include "ids.h"
@@ -144,6 +145,11 @@ void CMW::StartCapture(int kind) {
     grabbing_ = true;
     HidePanelAndWait(kHideWaitMs);
     selection = Selection{};
+    if (!CountDown()) {
+        RestoreInterface();
+        grabbing_ = false;
+        return;
+    }
 
     if (kind == kKindDesktop) {
         const naming::CaptureNames names = naming::NextScreenCapture();
@@ -159,6 +165,17 @@ void CMW::StartCapture(int kind) {
         ShowOverlay();
     }
     grabbing_ = false;
+}
+
+CaptureOptions CMW::Options() const {
+    return commandOptions_ ? *commandOptions_ : CaptureOptions::Load();
+}
+
+bool CMW::CountDown() {
+    const int seconds = Options().delaySeconds;
+    if (seconds <= 0) return true;
+    CCountdown countdown;
+    return countdown.Run(seconds);
 }
 
 // Hides the panel (its satellites go with it) and waits until the screen shows what lay under

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/command_target.h"
+#include "capture/capture_options.h"
 #include "panel/tray_icon.h"
 
 #include <QCursor>
@@ -10,6 +11,7 @@
 #include <QRect>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CCoordinateReadout;
@@ -46,6 +48,12 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
 
     // Desktop (1) or rectangle (2) capture.
     void StartCapture(int kind);
+
+    // The options of the captures to come: a command's own, or else the profile's.
+    CaptureOptions Options() const;
+    void SetCommandOptions(std::optional<CaptureOptions> options) { commandOptions_ = options; }
+    // The delay the options ask for, counted down beside the pointer; false when cancelled.
+    bool CountDown();
 
     // A capture is being made: the desktop's grab, or the rectangle's overlay is up.
     bool CaptureUnderWay() const { return overlayActive_ || grabbing_; }
@@ -120,4 +128,5 @@ class CMW : public QWidget, public CCommandTarget, public CTrayNotifyWindow {
     int dragging_ = 0;
     bool overlayActive_ = false;
     bool grabbing_ = false;
+    std::optional<CaptureOptions> commandOptions_;
 };

@@ -5,6 +5,7 @@
 #include "browser/page_source.h"
 #include "browser/whole_page.h"
 #include "capture/grab.h"
+#include "capture/mw.h"
 #include "capture/naming.h"
 #include "hook/quillet_hook.h"
 #include "panel/control_panel.h"
@@ -294,6 +295,7 @@ void CPickDlg::CaptureWindow(unsigned long window, bool withFrame) {
     if (!window) return;
     dropdown_ = 0;
     HideAndWait(true);
+    if (!App()->coordinator()->CountDown()) return;
     const naming::CaptureNames names = naming::NextScreenCapture();
     GrabWindow(names.image, window, App()->captureCounter - 1, withFrame);
     // The balloon stays hidden: the release ends the dialog right after the capture.

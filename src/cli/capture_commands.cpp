@@ -4,21 +4,23 @@
 #include "cli/tool_module.h"
 #include "image/raster.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 namespace {
 
 // The grab lives in a module with the capture backends, so that no other command loads X11,
 // Wayland or D-Bus. False with the reason in `error`.
-bool Grab(CRaster& image, int x, int y, int width, int height, std::string& error) {
-    using Entry = bool (*)(CRaster*, int, int, int, int);
+bool Grab(CRaster& image, int x, int y, int width, int height, bool pointer, std::string& error) {
+    using Entry = bool (*)(CRaster*, int, int, int, int, bool);
     using ErrorEntry = const char* (*)();
     static const auto grab =
         reinterpret_cast<Entry>(cli::ModuleEntry("quillet-tool-capture.so", "QuilletToolGrab"));
     static const auto why = reinterpret_cast<ErrorEntry>(
         cli::ModuleEntry("quillet-tool-capture.so", "QuilletToolGrabError"));
-    if (grab && grab(&image, x, y, width, height)) return true;
+    if (grab && grab(&image, x, y, width, height, pointer)) return true;
     error = why ? why() : "the capture module cannot be loaded";
     return false;
 }
@@ -26,13 +28,21 @@ bool Grab(CRaster& image, int x, int y, int width, int height, std::string& erro
 int Capture(cli::Arguments args) {
     std::string typeName;
     if (!cli::TakeTypeOption(args, typeName)) return 2;
+    // --delay N (0 to 10 seconds) and --pointer.
+    int delay = 0;
+    if (!cli::TakeIntOption(args, "--delay", delay)) return 2;
+    if (delay < 0 || delay > 10) {
+        std::fprintf(stderr, "--delay needs a number of seconds from 0 to 10\n");
+        return 2;
+    }
+    const bool pointer = cli::TakeFlag(args, "--pointer");
     int x = 0, y = 0, w = 1 << 30, h = 1 << 30;
     const bool desktop = args.size() == 2 && args[0] == "desktop";
     if (!desktop) {
         if (args.size() != 6 || args[0] != "rect") {
             std::fprintf(stderr,
                          "usage: quillet-tool capture desktop OUT | capture rect X Y W H "
-                         "OUT [--type NAME]\n");
+                         "OUT [--type NAME] [--delay N] [--pointer]\n");
             return 2;
         }
         if (!cli::ParseInt(args[1], x) || !cli::ParseInt(args[2], y) ||
@@ -47,9 +57,10 @@ int Capture(cli::Arguments args) {
     const std::string& out = args.back();
     uint32_t type = 0;
     if (!cli::FileType(out, typeName, type)) return 2;
+    if (delay > 0) std::this_thread::sleep_for(std::chrono::seconds(delay));
     CRaster image;
     std::string error;
-    if (!Grab(image, x, y, w, h, error)) {
+    if (!Grab(image, x, y, w, h, pointer, error)) {
         std::fprintf(stderr, "nothing to capture: %s\n", error.c_str());
         return 1;
     }
@@ -62,6 +73,8 @@ int Capture(cli::Arguments args) {
 }
 
 const bool registered = cli::RegisterCommand(
-    {"capture", "capture desktop OUT | capture rect X Y W H OUT [--type NAME]", Capture});
+    {"capture",
+     "capture desktop OUT | capture rect X Y W H OUT [--type NAME] [--delay N] [--pointer]",
+     Capture});
 
 }  // namespace

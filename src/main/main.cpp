@@ -34,6 +34,8 @@ constexpr const char* kUsage =
     "Commands to the running Quillet (it is started first when none runs):\n"
     "  --capture KIND  capture: desktop, rectangle, window, client, control or dropdown\n"
     "  --wait          with --capture: wait for the capture and print its file's path\n"
+    "  --delay N       with --capture: count N seconds (0 to 10) down first\n"
+    "  --pointer       with --capture: include the mouse pointer\n"
     "  --open FILE...  open the files in the image editor\n"
     "  --show          show the panel\n"
     "  --properties    open the properties\n"
@@ -81,7 +83,7 @@ StartOptions ReadOptions(int argc, char** argv) {
         const std::string name = argument.substr(0, equals);
         std::optional<std::string> value;
         if (equals != std::string::npos) value = argument.substr(equals + 1);
-        const bool takesValue = name == "--folder" || name == "--capture";
+        const bool takesValue = name == "--folder" || name == "--capture" || name == "--delay";
         if (takesValue && !value) {
             if (i + 1 < argc) value = argv[++i];
         } else if (!takesValue && value) {
@@ -118,12 +120,23 @@ StartOptions ReadOptions(int argc, char** argv) {
             setVerb("quit");
         } else if (name == "--wait") {
             command.wait = true;
+        } else if (name == "--delay") {
+            bool number = false;
+            const int seconds = value ? QString::fromLocal8Bit(*value).toInt(&number) : 0;
+            if (!number || !remote::IsCaptureDelay(seconds))
+                fail("--delay needs a number of seconds from 0 to 10");
+            else
+                command.delay = seconds;
+        } else if (name == "--pointer") {
+            command.pointer = true;
         } else {
             fail("unknown option " + argument);
         }
     }
     if (command.verb == "open" && command.files.isEmpty()) fail("--open needs a file");
     if (command.wait && command.verb != "capture") fail("--wait goes with --capture");
+    if ((command.delay >= 0 || command.pointer) && command.verb != "capture")
+        fail("--delay and --pointer go with --capture");
     return options;
 }
 

@@ -19,6 +19,10 @@
 #include <QElapsedTimer>
 #include <QtEndian>
 
+#include <X11/extensions/Xfixes.h>
+
+#include <algorithm>
+
 #include <X11/Xlib.h>
 #include <pwd.h>
 #include <sys/resource.h>
@@ -435,6 +439,87 @@ TEST(RemoteCommand, CapturesNeverHoldOurWindowsUnderACompositingManager) {
     Compositor compositor("xcompmgr", {});
     if (!compositor.running()) GTEST_SKIP() << "xcompmgr could not run on this display";
     CaptureFiftyTimesOverTheBackground();
+}
+
+// The pointer's picture as the server shows it, laid over `picture` at its place.
+QImage WithPointer(QImage picture) {
+    Display* display = XOpenDisplay(nullptr);
+    XFixesCursorImage* cursor = display ? XFixesGetCursorImage(display) : nullptr;
+    if (cursor) {
+        const QPoint origin(cursor->x - cursor->xhot, cursor->y - cursor->yhot);
+        for (int y = 0; y < cursor->height; ++y) {
+            for (int x = 0; x < cursor->width; ++x) {
+                const QPoint at = origin + QPoint(x, y);
+                if (!picture.rect().contains(at)) continue;
+                const auto over = static_cast<uint32_t>(cursor->pixels[y * cursor->width + x]);
+                const uint32_t alpha = over >> 24;
+                const QRgb under = picture.pixel(at);
+                const auto channel = [&](int shift, int value) {
+                    return std::min<uint32_t>(
+                        ((over >> shift) & 255) + (value * (255 - alpha) + 127) / 255, 255);
+                };
+                picture.setPixel(at, qRgb(channel(16, qRed(under)), channel(8, qGreen(under)),
+                                          channel(0, qBlue(under))));
+            }
+        }
+        XFree(cursor);
+    }
+    if (display) XCloseDisplay(display);
+    return picture;
+}
+
+TEST(RemoteCommand, DelayedCapturesShowTheScreenAtTheEndOfTheDelayAndEscapeCancelsThem) {
+    TempFolder home;
+    Background background;
+    testx11::MoveMouse({300, 300});
+    testx11::Pump(200);
+    ProgramRun instance(home);
+    ASSERT_TRUE(instance.Start());
+
+    Call delayed(home, {"--capture", "desktop", "--delay", "2", "--wait"});
+    testx11::Pump(1000);
+    background.picture.fill(qRgb(20, 160, 90));
+    background.update();
+    ASSERT_EQ(delayed.Finish(), 0) << delayed.errors.toStdString();
+    const QImage captured = QImage(delayed.output).convertToFormat(QImage::Format_RGB32);
+    // The screen as it was at the end, without the count-down that stood beside the pointer.
+    const QRect around(250, 250, 150, 150);
+    EXPECT_EQ(captured.copy(around), background.picture.copy(around));
+
+    Call cancelled(home, {"--capture", "desktop", "--delay", "3", "--wait"});
+    testx11::Pump(1000);
+    testx11::TapKey("Escape");
+    EXPECT_EQ(cancelled.Finish(), 1);
+    EXPECT_TRUE(cancelled.output.isEmpty());
+    EXPECT_FALSE(home.Exists("cache/IT-1.bmp"));
+
+    EXPECT_EQ(RunCall(home, {"--quit"}), 0);
+    EXPECT_EQ(instance.WaitForExit(), 0);
+}
+
+TEST(RemoteCommand, ThePointerOptionLaysThePointerOverTheCapture) {
+    TempFolder home;
+    Background background;
+    testx11::MoveMouse({400, 300});
+    testx11::Pump(200);
+    const QImage expected = WithPointer(background.picture);
+    const QRect around(360, 260, 80, 80);
+    ASSERT_NE(expected.copy(around), background.picture.copy(around)) << "a pointer is shown";
+
+    ProgramRun instance(home);
+    ASSERT_TRUE(instance.Start());
+    Call capture(home, {"--capture", "desktop", "--pointer", "--wait"});
+    ASSERT_EQ(capture.Finish(), 0) << capture.errors.toStdString();
+    EXPECT_EQ(QImage(capture.output).convertToFormat(QImage::Format_RGB32).copy(around),
+              expected.copy(around));
+    EXPECT_EQ(RunCall(home, {"--quit"}), 0);
+    EXPECT_EQ(instance.WaitForExit(), 0);
+
+    QProcess tool;
+    tool.start(QUILLET_TOOL_BINARY, {"capture", "desktop", home.File("tool.bmp"), "--pointer"});
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    EXPECT_EQ(QImage(home.File("tool.bmp")).convertToFormat(QImage::Format_RGB32).copy(around),
+              expected.copy(around));
 }
 
 TEST(RemoteCommand, PropertiesOpenOnceAndQuitWritesTheHistoryAsExitDoes) {

@@ -2,11 +2,13 @@
 #include "app/profile.h"
 #include "app/properties_dlg.h"
 #include "app/session_lists.h"
+#include "capture/capture_options.h"
 #include "editor/editor_fixture.h"
 #include "ids.h"
 #include "workspace/a_listbx.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -256,6 +258,26 @@ TEST_F(PropertiesFixture, TypedValuesAreReadOrRefused) {
     EXPECT_NE(messages[0].find("This path does not exist. Do you want to create it?"),
               std::string::npos);
     EXPECT_TRUE(QDir(home.File("new/folder")).exists());
+}
+
+TEST_F(PropertiesFixture, CaptureOptionsAreKeptInTheProfile) {
+    {
+        CPropertiesDlg dialog;
+        EXPECT_EQ(Control<QComboBox>(dialog, 1091)->currentText(), "Off");
+        EXPECT_EQ(Control<QComboBox>(dialog, 1091)->count(), 11);
+        EXPECT_FALSE(Control<QCheckBox>(dialog, 1092)->isChecked());
+        Control<QComboBox>(dialog, 1091)->setCurrentIndex(3);
+        Control<QCheckBox>(dialog, 1092)->setChecked(true);
+        EXPECT_TRUE(dialog.Apply());
+    }
+    EXPECT_EQ(home.Read("quillet.ini").size(), 616) << "the settings record keeps its format";
+    EXPECT_EQ(profile::ReadString("CaptureDelay"), "3");
+    CPropertiesDlg again;
+    EXPECT_EQ(Control<QComboBox>(again, 1091)->currentText(), "3 s");
+    EXPECT_TRUE(Control<QCheckBox>(again, 1092)->isChecked());
+    // A delay edited into the profile by hand beyond ten seconds counts as none.
+    profile::WriteString("CaptureDelay", "600");
+    EXPECT_EQ(CaptureOptions::Load().delaySeconds, 0);
 }
 
 TEST_F(PropertiesFixture, ClearCacheEmptiesItButNeverFollowsALink) {

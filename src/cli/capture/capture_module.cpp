@@ -7,6 +7,9 @@
 // The image library's header first: Xlib's macros would clash with its names.
 #include "image/raster.h"
 #include "platform/capture/capture_backend.h"
+#include "platform/x11_cursor.h"
+
+#include <X11/Xlib.h>
 
 namespace {
 std::string g_error;
@@ -16,7 +19,8 @@ std::string g_error;
 // shows is black, as in the program's own captures. False without a screen to read or when the
 // area lies outside it (QuilletToolGrabError says why).
 extern "C" __attribute__((visibility("default"))) bool QuilletToolGrab(CRaster* image, int x, int y,
-                                                                       int width, int height) {
+                                                                       int width, int height,
+                                                                       bool pointer) {
     using namespace platform::capture;
     g_error.clear();
     std::unique_ptr<Backend> backend = OpenBackend(nullptr, g_error);
@@ -42,9 +46,23 @@ extern "C" __attribute__((visibility("default"))) bool QuilletToolGrab(CRaster* 
         return false;
     }
     const uint32_t rows = image->GetHeight(), columns = image->GetWidth();
+    // The pointer as the X server shows it; none where no X display is at hand.
+    platform::PointerImage cursor;
+    if (pointer) {
+        if (Display* display = XOpenDisplay(nullptr)) {
+            cursor = platform::ReadPointerImage(display);
+            XCloseDisplay(display);
+        }
+    }
+    std::vector<uint32_t> line;
     return backend->ReadArea(
         left, top, right - left, bottom - top,
         [&](int row, const uint32_t* pixels) {
+            if (!cursor.empty()) {
+                line.assign(pixels, pixels + (right - left));
+                platform::BlendPointerRow(cursor, left, top + row, line.data(), right - left);
+                pixels = line.data();
+            }
             uint8_t* out = image->GetBits(rows - 1 - static_cast<uint32_t>(row));
             std::memset(out, 0, 3 * size_t{columns});
             const int screenY = top + row;
