@@ -112,12 +112,12 @@ int ConnectRaw(const QString& path) {
 }
 
 // Sends `bytes`, then up to `streamed` bytes more; true when the instance closed the connection
-// before it was all sent (or within five seconds).
+// before it was all sent (or soon after, within what a loaded machine may need).
 bool InstanceHangsUp(int fd, const QByteArray& bytes, qint64 streamed) {
     QByteArray chunk = bytes;
     QElapsedTimer clock;
     clock.start();
-    for (qint64 sent = 0; sent < bytes.size() + streamed && clock.elapsed() < 5000;) {
+    for (qint64 sent = 0; sent < bytes.size() + streamed && clock.elapsed() < 20000;) {
         const ssize_t n = send(fd, chunk.constData(), chunk.size(), MSG_NOSIGNAL);
         if (n < 0 && (errno == EPIPE || errno == ECONNRESET)) return true;
         if (n > 0) sent += n;
@@ -125,7 +125,7 @@ bool InstanceHangsUp(int fd, const QByteArray& bytes, qint64 streamed) {
     }
     // Whatever was sent, the instance answers a finished connection by closing it.
     char reply;
-    const timeval timeout{5, 0};
+    const timeval timeout{20, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     const ssize_t n = recv(fd, &reply, 1, 0);
     return n == 0 || (n < 0 && errno == ECONNRESET);
@@ -171,7 +171,7 @@ TEST(RemoteCommand, FloodsOfConnectionsAndHugeMessagesLeaveTheInstanceResponsive
         if (const int fd = ConnectRaw(path); fd >= 0) idle.push_back(fd);
     }
     EXPECT_TRUE(testx11::PumpUntil(
-        [&] { return OpenSockets(pid) <= before + remote::kMaxConnections + 2; }, 5000))
+        [&] { return OpenSockets(pid) <= before + remote::kMaxConnections + 2; }, 20000))
         << OpenSockets(pid) - before << " more sockets open";
 
     // A message announcing 2 GB is refused at its header; a small one whose list claims four
@@ -203,13 +203,13 @@ TEST(RemoteCommand, FloodsOfConnectionsAndHugeMessagesLeaveTheInstanceResponsive
     QElapsedTimer clock;
     clock.start();
     testx11::Click(panel.topLeft() + QPoint(31, 89));
-    ASSERT_TRUE(testx11::PumpUntil([&] { return home.Exists("cache/IT-0.bmp"); }, 10000));
+    ASSERT_TRUE(testx11::PumpUntil([&] { return home.Exists("cache/IT-0.bmp"); }, 30000));
     std::printf("the capture was on disk %lld ms after the click\n",
                 static_cast<long long>(clock.elapsed()));
 
     // Idle connections are closed in time; a real command still gets through at once.
     EXPECT_TRUE(testx11::PumpUntil([&] { return OpenSockets(pid) <= before + 2; },
-                                   remote::kIdleTimeoutMs + 5000));
+                                   remote::kIdleTimeoutMs + 20000));
     EXPECT_EQ(RunCall(home, {"--quit"}), 0);
     EXPECT_EQ(instance.WaitForExit(), 0);
     for (const int open : idle) close(open);
