@@ -6,6 +6,8 @@
 #include "platform/fixed_wait.h"
 
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -54,6 +56,14 @@ void AddCommand(QMenu& menu, const TrayMenuItem& item) {
         action->setStatusTip(platform::kWaylandNoPickReason);
         menu.setToolTipsVisible(true);
     }
+}
+
+// A StatusNotifierItem host on the session bus: Qt then shows the icon through it, and the host
+// (not a click on an XEmbed icon) opens the menu, which Qt must export.
+bool StatusNotifierHostPresent() {
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()) return false;
+    return bus.interface()->isServiceRegistered("org.kde.StatusNotifierWatcher").value();
 }
 
 int MouseMessageFor(QSystemTrayIcon::ActivationReason reason) {
@@ -107,6 +117,16 @@ bool CTrayIcon::Create(CTrayNotifyWindow* owner, int callbackMessage, const QStr
     icon_->setToolTip(tip_);
     connect(icon_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) { Deliver(MouseMessageFor(reason)); });
+    if (StatusNotifierHostPresent()) {
+        exportedMenu_ = LoadTrayMenu();
+        MarkDefault(*exportedMenu_);
+        connect(exportedMenu_.get(), &QMenu::triggered, this, [this](QAction* action) {
+            CCommandTarget* target = Target();
+            const int command = action->data().toInt();
+            if (enabled_ && command > 0 && target) target->onCommand(command);
+        });
+        icon_->setContextMenu(exportedMenu_.get());
+    }
     icon_->show();
     hidden_ = pending_ = !icon_->isVisible();
     return !hidden_;
@@ -129,6 +149,7 @@ bool CTrayIcon::SetDefaultItem(int item, bool byPosition) {
     if (defaultItem_ == item && defaultByPosition_ == byPosition) return true;
     defaultItem_ = item;
     defaultByPosition_ = byPosition;
+    if (exportedMenu_) MarkDefault(*exportedMenu_);
     return true;
 }
 
@@ -154,20 +175,22 @@ int CTrayIcon::OnTrayNotification(int iconId, int mouseMessage) {
     return 0;
 }
 
+void CTrayIcon::MarkDefault(QMenu& menu) const {
+    for (QAction* action : menu.actions()) {
+        const bool isDefault = defaultByPosition_
+                                   ? menu.actions().indexOf(action) == defaultItem_
+                                   : action->data().toInt() == defaultItem_ && defaultItem_ > 0;
+        QFont font = action->font();
+        font.setBold(isDefault);
+        action->setFont(font);
+        if (isDefault) menu.setDefaultAction(action);
+    }
+}
+
 void CTrayIcon::ShowMenu() {
     if (openMenu_) return;  // one menu at a time
     auto menu = LoadTrayMenu();
-    for (QAction* action : menu->actions()) {
-        const bool isDefault = defaultByPosition_
-                                   ? menu->actions().indexOf(action) == defaultItem_
-                                   : action->data().toInt() == defaultItem_ && defaultItem_ > 0;
-        if (isDefault) {
-            QFont font = action->font();
-            font.setBold(true);
-            action->setFont(font);
-            menu->setDefaultAction(action);
-        }
-    }
+    MarkDefault(*menu);
     openMenu_ = menu.get();
     QMetaObject::invokeMethod(
         this, [this, m = menu.get()] { emit menuShown(m); }, Qt::QueuedConnection);
@@ -180,5 +203,6 @@ void CTrayIcon::ShowMenu() {
 void CTrayIcon::Destroy() {
     if (icon_) icon_->hide();
     icon_.reset();
+    exportedMenu_.reset();
     hidden_ = true;
 }

@@ -55,6 +55,8 @@ class CTrayIcon : public QObject {
     QSystemTrayIcon* systemTrayIcon() const { return icon_.get(); }
     // The tray menu while it is open (for the tests that drive it).
     QMenu* openMenu() const { return openMenu_; }
+    // The menu exported to a StatusNotifierItem host, or null.
+    QMenu* exportedMenu() const { return exportedMenu_.get(); }
 
     // Builds the tray menu: "START", "EXIT", "ABOUT", the "CAPTURE" pop-up, "PROPERTIES".
     static std::unique_ptr<QMenu> LoadTrayMenu();
@@ -64,6 +66,7 @@ class CTrayIcon : public QObject {
 
   private:
     int DefaultCommand(const QMenu& menu) const;
+    void MarkDefault(QMenu& menu) const;
     void ShowMenu();
     void Deliver(int mouseMessage);
     CCommandTarget* Target() const;
@@ -79,5 +82,7 @@ class CTrayIcon : public QObject {
     CCommandTarget* target_ = nullptr;
     CTrayNotifyWindow* notifyWindow_ = nullptr;
     std::unique_ptr<QSystemTrayIcon> icon_;
+    // The menu a StatusNotifierItem host shows (exported over D-Bus); none with an XEmbed tray.
+    std::unique_ptr<QMenu> exportedMenu_;
     QPointer<QMenu> openMenu_;
 };
