@@ -3,7 +3,7 @@
 // over twenty marks already drawn), at zoom 1 and 4, and burning 100 marks into the picture.
 // Any display:
 //   scripts/with-display build/bench/bench_annotation
-#include "bench_size.h"
+#include "bench_picture.h"
 #include "app/quillet_app.h"
 #include "editor/annotation/annotation_layer.h"
 #include "editor/annotation/annotation_tools.h"
@@ -26,24 +26,6 @@
 #include <memory>
 
 namespace {
-
-QSize PictureSize() {
-    return SizeFromEnvironment("QUILLET_BENCH_SIZE", QSize(6000, 4000));
-}
-
-std::unique_ptr<CRaster> Picture() {
-    const QSize size = PictureSize();
-    auto image = std::make_unique<CRaster>(size.width(), size.height(), 24);
-    for (uint32_t y = 0; y < image->GetHeight(); ++y) {
-        uint8_t* row = image->GetBits(y);
-        for (uint32_t x = 0; x < image->GetWidth(); ++x) {
-            row[3 * x] = static_cast<uint8_t>(x ^ y);
-            row[3 * x + 1] = static_cast<uint8_t>(y);
-            row[3 * x + 2] = static_cast<uint8_t>(x);
-        }
-    }
-    return image;
-}
 
 // `count` marks of every kind spread over the picture, as a busy screenshot might carry.
 void AddMarks(CAnnotationLayer& layer, int count) {

@@ -3,7 +3,7 @@
 // views' refresh) beside the same library call alone, and a repaint of the visible part of the
 // view at several zooms. Any display:
 //   scripts/with-display build/bench/bench_editor
-#include "bench_size.h"
+#include "bench_picture.h"
 #include "app/quillet_app.h"
 #include "editor/child_frame.h"
 #include "editor/doc_template.h"
@@ -22,24 +22,6 @@
 #include <memory>
 
 namespace {
-
-QSize PictureSize() {
-    return SizeFromEnvironment("QUILLET_BENCH_SIZE", QSize(6000, 4000));
-}
-
-std::unique_ptr<CRaster> Picture() {
-    const QSize size = PictureSize();
-    auto image = std::make_unique<CRaster>(size.width(), size.height(), 24);
-    for (uint32_t y = 0; y < image->GetHeight(); ++y) {
-        uint8_t* row = image->GetBits(y);
-        for (uint32_t x = 0; x < image->GetWidth(); ++x) {
-            row[3 * x] = static_cast<uint8_t>(x ^ y);
-            row[3 * x + 1] = static_cast<uint8_t>(y);
-            row[3 * x + 2] = static_cast<uint8_t>(x);
-        }
-    }
-    return image;
-}
 
 CMainFrame* Frame() {
     static CMainFrame* frame = [] {

@@ -139,4 +139,15 @@ std::unique_ptr<Backend> OpenBackend(std::function<Display*()> x11Display, std::
     return std::make_unique<PortalBackend>(wayland);
 }
 
+bool ReadAreaOf(const Picture& desktop, int x, int y, int width, int height, const RowSink& sink,
+                std::string& error) {
+    if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + width > desktop.width ||
+        y + height > desktop.height) {
+        error = "the area lies outside the desktop";
+        return false;
+    }
+    for (int row = 0; row < height; ++row) sink(row, desktop.Row(y + row) + x);
+    return true;
+}
+
 }  // namespace platform::capture

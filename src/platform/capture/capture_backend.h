@@ -61,6 +61,11 @@ class Backend {
 // adjacent in the layout stay adjacent in device pixels; the top-left one lands at 0,0.
 void PlaceOutputs(std::vector<Output>& outputs);
 
+// Hands the rows of an area of a whole-desktop picture to `sink`; false with `error` when the
+// area does not lie within it.
+bool ReadAreaOf(const Picture& desktop, int x, int y, int width, int height, const RowSink& sink,
+                std::string& error);
+
 // Whether the program runs in a Wayland session (WAYLAND_DISPLAY set, or XDG_SESSION_TYPE says
 // so).
 bool IsWaylandSession();

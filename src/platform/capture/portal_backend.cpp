@@ -335,13 +335,7 @@ bool PortalBackend::ReadArea(int x, int y, int width, int height, const RowSink&
                              std::string& error) {
     Picture desktop;
     if (!Desktop(desktop, error)) return false;
-    if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + width > desktop.width ||
-        y + height > desktop.height) {
-        error = "the area lies outside the desktop";
-        return false;
-    }
-    for (int row = 0; row < height; ++row) sink(row, desktop.Row(y + row) + x);
-    return true;
+    return ReadAreaOf(desktop, x, y, width, height, sink, error);
 }
 
 bool PortalBackend::Desktop(Picture& picture, std::string& error) {

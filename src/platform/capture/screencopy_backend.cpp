@@ -178,13 +178,7 @@ bool ScreencopyBackend::ReadArea(int x, int y, int width, int height, const RowS
                                  std::string& error) {
     Picture desktop;
     if (!Capture(desktop, error)) return false;
-    if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + width > desktop.width ||
-        y + height > desktop.height) {
-        error = "the area lies outside the desktop";
-        return false;
-    }
-    for (int row = 0; row < height; ++row) sink(row, desktop.Row(y + row) + x);
-    return true;
+    return ReadAreaOf(desktop, x, y, width, height, sink, error);
 }
 
 bool ScreencopyBackend::Capture(Picture& picture, std::string& error) {
