@@ -17,11 +17,21 @@
 
 namespace {
 
-// Lays the pointer over a picture of the screen whose top-left pixel lies at `origin`, when the
-// capture options ask for it.
-void AddPointer(QImage& picture, QPoint origin) {
+bool WantsPointer() {
     CMW* coordinator = App()->coordinator();
-    if (!coordinator || !coordinator->Options().pointer) return;
+    return coordinator && coordinator->Options().pointer;
+}
+
+// The screen's pixels of an area; with the pointer drawn in by the compositor where it can.
+QImage GrabScreen(const QRect& area) {
+    platform::SetGrabOverlaysPointer(WantsPointer());
+    return platform::GrabScreenArea(area);
+}
+
+// Lays the X server's pointer over a picture of the screen whose top-left pixel lies at
+// `origin`, when the capture options ask for it (nothing where there is no X display).
+void AddPointer(QImage& picture, QPoint origin) {
+    if (!WantsPointer()) return;
     const platform::PointerImage pointer = platform::ReadPointerImage(platform::X11Display());
     if (pointer.empty() || picture.format() != QImage::Format_RGB32) return;
     for (int y = 0; y < picture.height(); ++y) {
@@ -45,7 +55,7 @@ int GrabWindowArea(const std::string& imagePath, unsigned long window, const QRe
                    int /*number*/) {
     const QRect windowRect = window ? platform::WindowScreenRect(window) : platform::ScreenRect();
     const QRect area = rect.isEmpty() ? windowRect : rect.translated(windowRect.topLeft());
-    QImage bitmap = platform::GrabScreenArea(area);
+    QImage bitmap = GrabScreen(area);
     if (bitmap.isNull()) {
         platform::ShowMessage(platform::GrabFailureText(), "Quillet");
         return 0;
@@ -93,7 +103,7 @@ void GrabWindow(const std::string& imagePath, unsigned long window, int /*number
     }
     if (!wasOnTop)
         platform::WaitForQuietArea(QRect(left, top, right - left, bottom - top), kRepaintWaitMs);
-    QImage bitmap = platform::GrabScreenArea(QRect(left, top, right - left, bottom - top));
+    QImage bitmap = GrabScreen(QRect(left, top, right - left, bottom - top));
     for (unsigned long topLevel : band) platform::SetAboveState(topLevel, false);
     if (bitmap.isNull()) {
         platform::ShowMessage(platform::GrabFailureText(), "Quillet");
@@ -115,7 +125,7 @@ void FreezeScreen() {
         return;
     }
     snapshot.fill(Qt::black);
-    QImage grabbed = platform::GrabScreenArea(screen);
+    QImage grabbed = GrabScreen(screen);
     if (grabbed.isNull()) {
         platform::ShowMessage(platform::GrabFailureText(), "Quillet");
         app->frozenScreen = snapshot;

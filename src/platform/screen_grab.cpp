@@ -62,6 +62,10 @@ QRect ScreenRect() {
     return {0, 0, width, height};
 }
 
+void SetGrabOverlaysPointer(bool overlay) {
+    if (capture::Backend* backend = Backend()) backend->SetOverlayPointer(overlay);
+}
+
 QImage GrabScreenArea(const QRect& rect) {
     capture::Backend* backend = Backend();
     if (!backend) return {};

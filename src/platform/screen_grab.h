@@ -15,6 +15,10 @@ namespace platform {
 // screen-compatible bitmap (QImage::Format_RGB32). A null image when nothing could be read.
 QImage GrabScreenArea(const QRect& rect);
 
+// Where the compositor draws the pointer into the screen's copies (Wayland's screencopy), whether
+// the next grabs include it. Elsewhere the pointer is laid over a grab by its caller.
+void SetGrabOverlaysPointer(bool overlay);
+
 // Whether the program runs in a Wayland session: the screen comes through the compositor's
 // screencopy or the desktop portal, and no X11 facility is used.
 bool RunsOnWayland();

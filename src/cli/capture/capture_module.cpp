@@ -46,9 +46,10 @@ extern "C" __attribute__((visibility("default"))) bool QuilletToolGrab(CRaster* 
         return false;
     }
     const uint32_t rows = image->GetHeight(), columns = image->GetWidth();
-    // The pointer as the X server shows it; none where no X display is at hand.
+    // The pointer as the X server shows it, or drawn by the compositor on Wayland.
     platform::PointerImage cursor;
-    if (pointer) {
+    backend->SetOverlayPointer(pointer);
+    if (pointer && std::string(backend->Name()) == "x11") {
         if (Display* display = XOpenDisplay(nullptr)) {
             cursor = platform::ReadPointerImage(display);
             XCloseDisplay(display);

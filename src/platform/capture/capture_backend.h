@@ -53,6 +53,9 @@ class Backend {
     // The whole desktop: every output's own pixels where the layout places it, black where no
     // output shows.
     virtual bool Desktop(Picture& picture, std::string& error);
+    // Asks a backend whose compositor can draw the pointer into its copies (wlr-screencopy) to
+    // do so from now on; the others leave the pointer to the caller.
+    virtual void SetOverlayPointer(bool /*overlay*/) {}
 };
 
 // Places outputs given in logical coordinates with their device sizes: each output's x is the

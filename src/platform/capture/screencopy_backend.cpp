@@ -202,8 +202,8 @@ bool ScreencopyBackend::Capture(Picture& picture, std::string& error) {
         frame->state = connection_->Find(output.name);
         frame->output = output;
         if (!frame->state) continue;
-        frame->frame = zwlr_screencopy_manager_v1_capture_output(connection_->screencopy(), 0,
-                                                                 frame->state->output);
+        frame->frame = zwlr_screencopy_manager_v1_capture_output(
+            connection_->screencopy(), overlayPointer_ ? 1 : 0, frame->state->output);
         zwlr_screencopy_frame_v1_add_listener(frame->frame, &kFrameListener, frame.get());
         frames.push_back(std::move(frame));
     }

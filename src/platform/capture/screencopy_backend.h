@@ -21,9 +21,11 @@ class ScreencopyBackend : public Backend {
     // The whole desktop in one copy of every output.
     bool Desktop(Picture& picture, std::string& error) override { return Capture(picture, error); }
     bool Capture(Picture& picture, std::string& error);
+    void SetOverlayPointer(bool overlay) override { overlayPointer_ = overlay; }
 
   private:
     std::shared_ptr<WaylandConnection> connection_;
+    bool overlayPointer_ = false;
 };
 
 // The size of the desktop that `outputs` (placed) cover; false when they are none.
