@@ -389,16 +389,19 @@ void CLumoView::mouseMoveEvent(QMouseEvent* event) {
         const QPointF at = ToPicture(event->position());
         CAnnotationLayer& layer = doc_->annotations;
         if (drag_ == Drag::Draw && draft_) {
-            QRectF changed = draft_->Bounds();
             if (auto* stroke = dynamic_cast<CStrokeAnnotation*>(draft_.get())) {
                 // A stroke changes only by its newest piece.
                 const qreal reach = stroke->width() / 2 + 2;
-                changed = QRectF(stroke->points().back(), at)
-                              .normalized()
-                              .adjusted(-reach, -reach, reach, reach);
+                const QRectF piece = QRectF(stroke->points().back(), at)
+                                         .normalized()
+                                         .adjusted(-reach, -reach, reach, reach);
+                draft_->DragTo(at);
+                UpdatePicture(piece);
+            } else {
+                const QRectF old = draft_->Bounds();
+                draft_->DragTo(at);
+                UpdatePicture(old | draft_->Bounds());
             }
-            draft_->DragTo(at);
-            UpdatePicture(changed | draft_->Bounds());
         } else if (drag_ == Drag::Move && selected_ >= 0 && at != pressPoint_) {
             const QRectF old = layer.At(selected_).Bounds();
             layer.At(selected_).MoveBy(at - pressPoint_);
