@@ -159,7 +159,10 @@ TEST(Startup, WorkingFolderThatCannotBeUsedStopsTheStartBeforeAnyWrite) {
 TEST(Startup, WithoutANotificationAreaQuilletRunsFromItsPanel) {
     QProcess server;
     server.setProgram("Xvfb");
-    server.setArguments({"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+    // -noreset: the server would otherwise reset when the last program leaves, refusing the next
+    // start for a moment.
+    server.setArguments(
+        {"-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
     server.start();
     ASSERT_TRUE(server.waitForReadyRead(10000));
     const QString display = ":" + QString::fromLatin1(server.readLine()).trimmed();
