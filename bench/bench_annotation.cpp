@@ -3,7 +3,7 @@
 // over twenty marks already drawn), at zoom 1 and 4, and burning 100 marks into the picture.
 // Any display:
 //   scripts/with-display build/bench/bench_annotation
-#include "bench_picture.h"
+#include "bench_editor_window.h"
 #include "app/quillet_app.h"
 #include "editor/annotation/annotation_layer.h"
 #include "editor/annotation/annotation_tools.h"
@@ -50,24 +50,9 @@ void AddMarks(CAnnotationLayer& layer, int count) {
     }
 }
 
-CMainFrame* Frame() {
-    static CMainFrame* frame = [] {
-        auto* made = new CMainFrame;
-        made->Create();
-        made->setGeometry(0, 0, 1280, 900);
-        made->show();
-        QCoreApplication::processEvents();
-        return made;
-    }();
-    return frame;
-}
-
 CLumoDoc* Document() {
     static CLumoDoc* doc = [] {
-        CLumoDoc* made = Frame()->docTemplate()->CreateDocument();
-        made->image = Picture();
-        made->UpdateAllViews(ids::kHintImageChanged);
-        Frame()->docTemplate()->FrameOf(made)->showMaximized();
+        CLumoDoc* made = OpenPictureDocument();
         AddMarks(made->annotations, 20);
         QCoreApplication::processEvents();
         return made;

@@ -3,7 +3,7 @@
 // views' refresh) beside the same library call alone, and a repaint of the visible part of the
 // view at several zooms. Any display:
 //   scripts/with-display build/bench/bench_editor
-#include "bench_picture.h"
+#include "bench_editor_window.h"
 #include "app/quillet_app.h"
 #include "editor/child_frame.h"
 #include "editor/doc_template.h"
@@ -23,27 +23,8 @@
 
 namespace {
 
-CMainFrame* Frame() {
-    static CMainFrame* frame = [] {
-        auto* made = new CMainFrame;
-        made->Create();
-        made->setGeometry(0, 0, 1280, 900);
-        made->show();
-        QCoreApplication::processEvents();
-        return made;
-    }();
-    return frame;
-}
-
 CLumoDoc* Document() {
-    static CLumoDoc* doc = [] {
-        CLumoDoc* made = Frame()->docTemplate()->CreateDocument();
-        made->image = Picture();
-        made->UpdateAllViews(ids::kHintImageChanged);
-        Frame()->docTemplate()->FrameOf(made)->showMaximized();
-        QCoreApplication::processEvents();
-        return made;
-    }();
+    static CLumoDoc* doc = OpenPictureDocument();
     return doc;
 }
 
