@@ -56,56 +56,57 @@ bool Backend::Desktop(Picture& picture, std::string& error) {
         error);
 }
 
-void PlaceOutputs(std::vector<Output>& outputs) {
-    if (outputs.empty()) return;
-    int minX = INT_MAX, minY = INT_MAX;
-    for (const Output& o : outputs) {
-        minX = std::min(minX, o.logicalX);
-        minY = std::min(minY, o.logicalY);
-    }
+namespace {
+
+// One direction of the layout: the position and size along it, logical and device, and the
+// logical position and size across it.
+struct Axis {
+    int Output::*logical;
+    int Output::*logicalSize;
+    int Output::*device;
+    int Output::*deviceSize;
+    int Output::*across;
+    int Output::*acrossSize;
+};
+
+// Places every output along one axis: after the outputs before it in its band across (a row for
+// x, a column for y), in the order of their logical positions so that those are placed first.
+void PlaceAlong(std::vector<Output>& outputs, const Axis& axis) {
+    int least = INT_MAX;
+    for (const Output& o : outputs) least = std::min(least, o.*axis.logical);
     std::vector<std::size_t> order(outputs.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    // Columns first: every output left of one comes before it.
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return outputs[a].logicalX < outputs[b].logicalX;
+        return outputs[a].*axis.logical < outputs[b].*axis.logical;
     });
     for (std::size_t i : order) {
         Output& o = outputs[i];
-        long long x = o.logicalX - minX;
-        bool besideAnother = false;
+        long long at = o.*axis.logical - least;
+        bool afterAnother = false;
         for (std::size_t j : order) {
-            const Output& left = outputs[j];
-            if (j == i || left.logicalX + left.logicalWidth > o.logicalX) continue;
-            if (left.logicalY >= o.logicalY + o.logicalHeight ||
-                o.logicalY >= left.logicalY + left.logicalHeight)
-                continue;  // another row
+            const Output& before = outputs[j];
+            if (j == i || before.*axis.logical + before.*axis.logicalSize > o.*axis.logical)
+                continue;
+            if (before.*axis.across >= o.*axis.across + o.*axis.acrossSize ||
+                o.*axis.across >= before.*axis.across + before.*axis.acrossSize)
+                continue;  // another band
             const long long after =
-                1LL * left.x + left.width + (o.logicalX - left.logicalX - left.logicalWidth);
-            x = besideAnother ? std::max(x, after) : after;
-            besideAnother = true;
+                1LL * (before.*axis.device) + before.*axis.deviceSize +
+                (o.*axis.logical - before.*axis.logical - before.*axis.logicalSize);
+            at = afterAnother ? std::max(at, after) : after;
+            afterAnother = true;
         }
-        o.x = static_cast<int>(std::clamp<long long>(x, 0, kMaxSide));
+        o.*axis.device = static_cast<int>(std::clamp<long long>(at, 0, kMaxSide));
     }
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return outputs[a].logicalY < outputs[b].logicalY;
-    });
-    for (std::size_t i : order) {
-        Output& o = outputs[i];
-        long long y = o.logicalY - minY;
-        bool belowAnother = false;
-        for (std::size_t j : order) {
-            const Output& above = outputs[j];
-            if (j == i || above.logicalY + above.logicalHeight > o.logicalY) continue;
-            if (above.logicalX >= o.logicalX + o.logicalWidth ||
-                o.logicalX >= above.logicalX + above.logicalWidth)
-                continue;  // another column
-            const long long after =
-                1LL * above.y + above.height + (o.logicalY - above.logicalY - above.logicalHeight);
-            y = belowAnother ? std::max(y, after) : after;
-            belowAnother = true;
-        }
-        o.y = static_cast<int>(std::clamp<long long>(y, 0, kMaxSide));
-    }
+}
+
+}  // namespace
+
+void PlaceOutputs(std::vector<Output>& outputs) {
+    PlaceAlong(outputs, {&Output::logicalX, &Output::logicalWidth, &Output::x, &Output::width,
+                         &Output::logicalY, &Output::logicalHeight});
+    PlaceAlong(outputs, {&Output::logicalY, &Output::logicalHeight, &Output::y, &Output::height,
+                         &Output::logicalX, &Output::logicalWidth});
 }
 
 bool IsWaylandSession() {
