@@ -148,7 +148,14 @@ void Listen(Hook* hook) {
             free(event);
         }
         if (xcb_connection_has_error(hook->connection)) return;
+        // Flushing the messages may read events off the socket into xcb's queue; the socket
+        // would then stay quiet about them, and a button's release would wait for the next event.
         xcb_flush(hook->connection);
+        if (xcb_generic_event_t* event = xcb_poll_for_queued_event(hook->connection)) {
+            HandleEvent(*hook, event);
+            free(event);
+            continue;
+        }
         if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
         if (fds[1].revents) return;
     }
