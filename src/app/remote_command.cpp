@@ -58,6 +58,7 @@ const std::map<QString, int> kCaptureKinds = {
     {"desktop", ids::kCmdScreen},      {"rectangle", ids::kCmdRectangle},
     {"window", ids::kCmdPickWindow},   {"client", ids::kCmdPickClient},
     {"control", ids::kCmdPickControl}, {"dropdown", ids::kCmdPickDropdown},
+    {"page", ids::kCmdWholePage},
 };
 
 // A folder of our own with no access for anyone else, made when missing.
@@ -262,8 +263,10 @@ int RunClient(const Command& command, const std::string& folder) {
         std::fprintf(stderr, "quillet: %s\n", qPrintable(RuntimeFolderProblem()));
         return kExitCancelled;
     }
+    // On Wayland the page is the browser's visible one: no pick.
     if (command.verb == "capture" && command.argument != "desktop" &&
-        command.argument != "rectangle" && platform::RunsOnWayland()) {
+        command.argument != "rectangle" && command.argument != "page" &&
+        platform::RunsOnWayland()) {
         std::fprintf(stderr, "quillet: %s\n", platform::kWaylandNoPickReason);
         return kExitCancelled;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/x11_windows.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -18,7 +19,14 @@ const char* const kNoPageMessage =
     "Quillet found no web page in this browser window. Only the pages of the browser started "
     "with --remote-debugging-port=9222 can be captured.";
 
+const char* const kNoVisiblePageMessage =
+    "Quillet found no visible web page in the browser started with "
+    "--remote-debugging-port=9222. Show the page in a browser window and try again.";
+
 namespace {
+
+// The longest title or address a choice shows.
+constexpr int kMaxLabelChars = 300;
 
 // The WM_CLASS classes of the Chromium-family browsers, compared without regard to case.
 constexpr const char* kBrowserClasses[] = {
@@ -90,6 +98,32 @@ std::optional<int> WindowLeft(devtools::Session& session, const QString& targetI
     return left.toInt();
 }
 
+// A page target the endpoint lists.
+struct Target {
+    QString id;
+    QString url;
+};
+
+// The page targets of the endpoint's list, in its order.
+std::vector<Target> PageTargets(const QByteArray& list) {
+    std::vector<Target> targets;
+    for (const QJsonValue& item : QJsonDocument::fromJson(list).array()) {
+        const QJsonObject target = item.toObject();
+        const QString id = target.value("id").toString();
+        if (target.value("type").toString() != "page" || id.isEmpty()) continue;
+        // The target id becomes a path: nothing but the characters ids are made of.
+        if (id.size() > 64 || id.contains(QRegularExpression("[^A-Za-z0-9_-]"))) continue;
+        targets.push_back({id, target.value("url").toString()});
+    }
+    return targets;
+}
+
+// Whether the facts a page reports are those of an HTML document shown on the screen.
+bool ShownHtml(const QJsonObject& facts) {
+    return facts.value("type").toString() == "text/html" &&
+           facts.value("visibility").toString() == "visible";
+}
+
 }  // namespace
 
 bool IsBrowserClass(const QString& wmClass) {
@@ -124,18 +158,11 @@ MatchResult FindBrowser(unsigned long pickedWindow) {
     if (!list) return MatchResult::Unreachable;
 
     std::unique_ptr<CurrentPage> match;
-    for (const QJsonValue& item : QJsonDocument::fromJson(*list).array()) {
-        const QJsonObject target = item.toObject();
-        const QString id = target.value("id").toString();
-        if (target.value("type").toString() != "page" || id.isEmpty()) continue;
-        // The target id becomes a path: nothing but the characters ids are made of.
-        if (id.size() > 64 || id.contains(QRegularExpression("[^A-Za-z0-9_-]"))) continue;
+    for (const Target& target : PageTargets(*list)) {
+        const QString& id = target.id;
         QJsonObject facts;
         std::unique_ptr<CurrentPage> page = OpenPage(port, id, facts);
-        if (!page || facts.value("type").toString() != "text/html" ||
-            facts.value("visibility").toString() != "visible") {
-            continue;
-        }
+        if (!page || !ShownHtml(facts)) continue;
         // A window's left edge is a whole number of DIPs: on the screen it lies within one DIP
         // of the edge the bounds give.
         const std::optional<int> left = WindowLeft(page->session, id);
@@ -145,6 +172,38 @@ MatchResult FindBrowser(unsigned long pickedWindow) {
     }
     Current() = std::move(match);
     return Current() ? MatchResult::Matched : MatchResult::NoMatch;
+}
+
+MatchResult FindVisiblePage(const PageChooser& choose) {
+    ClearCurrentBrowser();
+    const int port = devtools::EndpointPort();
+    const std::optional<QByteArray> list = devtools::HttpGet(port, "/json/list");
+    if (!list) return MatchResult::Unreachable;
+
+    // A browser with many tabs, or slow to answer, costs a bounded time: the pages not looked at
+    // by then are left out.
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::unique_ptr<CurrentPage>> shown;
+    std::vector<PageLabel> labels;
+    int examined = 0;
+    for (const Target& target : PageTargets(*list)) {
+        if (++examined > kMaxExaminedPages || clock.elapsed() > kVisibleSearchMs) break;
+        QJsonObject facts;
+        std::unique_ptr<CurrentPage> page = OpenPage(port, target.id, facts);
+        if (!page || !ShownHtml(facts)) continue;
+        labels.push_back({page->title.left(kMaxLabelChars), target.url.left(kMaxLabelChars)});
+        shown.push_back(std::move(page));
+    }
+    if (shown.empty()) return MatchResult::NoMatch;
+    int chosen = 0;
+    if (shown.size() > 1) {
+        const std::optional<int> answer = choose ? choose(labels) : std::nullopt;
+        if (!answer || *answer < 0 || *answer >= int(shown.size())) return MatchResult::Cancelled;
+        chosen = *answer;
+    }
+    Current() = std::move(shown[size_t(chosen)]);
+    return MatchResult::Matched;
 }
 
 }  // namespace browser

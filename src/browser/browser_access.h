@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 // The web page a browser pick acts on. A Chromium-family browser started with its DevTools port
 // stands for the system's browser windows: its page list is the collection of browsers, a page
@@ -31,7 +34,7 @@ struct CurrentPage {
 CurrentPage* CurrentBrowser();
 void ClearCurrentBrowser();
 
-enum class MatchResult { Matched, NoMatch, Unreachable };
+enum class MatchResult { Matched, NoMatch, Unreachable, Cancelled };
 
 // Matches the picked window against the visible HTML pages of the browser on the DevTools port:
 // a page matches when its window's left edge, turned into device pixels by the screen's scale
@@ -40,9 +43,29 @@ enum class MatchResult { Matched, NoMatch, Unreachable };
 // cleared first. Unreachable when the endpoint does not answer.
 MatchResult FindBrowser(unsigned long pickedWindow);
 
+// A visible page as the user is shown it when asked to choose.
+struct PageLabel {
+    QString title;
+    QString url;
+};
+
+// Asks the user which of several pages to take; the index in `pages`, nothing for none.
+using PageChooser = std::function<std::optional<int>(const std::vector<PageLabel>& pages)>;
+
+// Where no window can be picked (Wayland): the visible HTML pages of the browser on the DevTools
+// port, whose document reports itself visible (each window's tab in front). One is taken without
+// a question; among several `choose` is asked, and Cancelled when it chooses none. At most
+// kMaxExaminedPages pages are looked at, within kVisibleSearchMs. The current browser is cleared
+// first.
+MatchResult FindVisiblePage(const PageChooser& choose);
+constexpr int kMaxExaminedPages = 40;
+constexpr int kVisibleSearchMs = 15000;
+
 // What the user is told once per run when a browser window's endpoint does not answer.
 extern const char* const kUnreachableMessage;
 // What the user is told when a pick finds no page.
 extern const char* const kNoPageMessage;
+// What the user is told when, without a pick, the browser shows no web page.
+extern const char* const kNoVisiblePageMessage;
 
 }  // namespace browser

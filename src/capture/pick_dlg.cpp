@@ -2,6 +2,7 @@
 
 #include "app/quillet_app.h"
 #include "browser/browser_access.h"
+#include "browser/page_choice.h"
 #include "browser/page_source.h"
 #include "browser/whole_page.h"
 #include "capture/grab.h"
@@ -367,15 +368,37 @@ void CPickDlg::Inspector(InspectorStep step, QPoint point) {
     }
 }
 
+namespace {
+
+// Wayland lets no program pick another's window: the browser's commands take its visible page.
+void RunBrowserCommandWithoutPick(int mode) {
+    browser::RunOnVisiblePage(
+        [](const std::vector<browser::PageLabel>& pages) { return browser::ChoosePage(pages); },
+        [mode] {
+            if (mode == CPickDlg::kModeWholePage) {
+                CaptureWholePage();
+            } else {
+                SavePageSource([](const QString&) {});  // no balloon to show the HTML in
+            }
+        });
+}
+
+}  // namespace
+
 // Runs the picking balloon in a mode, then brings the panel and the capture preview back.
 void CQuilletApp::Pick(int mode) {
     bool captured = false;
     {
         const int before = captureCounter;
-        CPickDlg dialog(nullptr);
-        dialog.mode = mode;
         ++picking;
-        dialog.exec();
+        if (platform::RunsOnWayland() &&
+            (mode == CPickDlg::kModeWholePage || mode == CPickDlg::kModePageSource)) {
+            RunBrowserCommandWithoutPick(mode);
+        } else {
+            CPickDlg dialog(nullptr);
+            dialog.mode = mode;
+            dialog.exec();
+        }
         --picking;
         captured = captureCounter != before;
     }

@@ -108,14 +108,12 @@ std::unique_ptr<QMenu> LoadPanelMenu(int subMenu) {
         action->setData(item.id);
         action->setObjectName(QString("id%1").arg(item.id));
         action->setEnabled(item.enabled);
-        // Every mode picks a window with the pointer, which needs X11 (the browser's too, to
-        // tell which page to take).
-        if (wayland && subMenu == ids::kSubMenuWindow) {
-            const char* reason =
-                item.popUp ? platform::kWaylandNoBrowserPickReason : platform::kWaylandNoPickReason;
+        // Every other mode picks a window with the pointer, which needs X11; the browser's
+        // commands take the browser's visible page there instead.
+        if (wayland && subMenu == ids::kSubMenuWindow && !item.popUp) {
             action->setEnabled(false);
-            action->setToolTip(reason);
-            action->setStatusTip(reason);
+            action->setToolTip(platform::kWaylandNoPickReason);
+            action->setStatusTip(platform::kWaylandNoPickReason);
             target->setToolTipsVisible(true);
         }
     }

@@ -1,5 +1,7 @@
 #include "platform/escape_watch.h"
 
+#include "platform/screen_grab.h"
+
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
@@ -14,6 +16,8 @@ struct EscapeWatch::State {
 
 EscapeWatch::EscapeWatch() : state_(std::make_unique<State>()) {
     State& s = *state_;
+    // The X server of a Wayland session (XWayland) sees none of the other programs' keys.
+    if (RunsOnWayland()) return;
     s.display = XOpenDisplay(nullptr);
     if (!s.display) return;
     s.escape = XKeysymToKeycode(s.display, XK_Escape);

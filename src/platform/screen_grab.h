@@ -27,9 +27,6 @@ bool RunsOnWayland();
 // work in a Wayland session, for disabled menu items and refused commands.
 constexpr const char* kWaylandNoPickReason =
     "Not available on Wayland: Wayland lets no program see or pick another program's windows.";
-constexpr const char* kWaylandNoBrowserPickReason =
-    "Not available on Wayland yet: the page is found by picking the browser's window, which "
-    "Wayland does not allow.";
 
 // A monitor: its output's name, its pixels in the desktop's device pixels, its place in the
 // session's logical layout and its scale (the logical place is the device one on X11).

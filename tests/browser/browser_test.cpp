@@ -2,6 +2,7 @@
 // showing pages served by the test's own small HTTP server.
 #include "app/quillet_app.h"
 #include "browser/browser_access.h"
+#include "browser/page_choice.h"
 #include "browser/whole_page.h"
 #include "browser/devtools_client.h"
 #include "capture/naming.h"
@@ -584,6 +585,88 @@ TEST_F(BrowserTest, WholePageAtFractionalScaleAndPageZoom) {
         "with --remote-debugging-port=9222 can be captured."};
     EXPECT_EQ(messages, told);
     EXPECT_EQ(App()->captureCounter, n);
+}
+
+// Without a pick, as on Wayland: the one visible page is taken without a question and a tab
+// behind another is never offered; two windows are a choice, and Cancel takes none. A browser
+// that shows no page, or does not answer, is told.
+TEST_F(BrowserTest, VisiblePageIsTakenOrChosenWithoutAPick) {
+    for (const char* name : {"Alpha", "Beta", "Gamma"}) {
+        server.Add(QString("/") + name,
+                   {"text/html", QByteArray("<title>") + name + "</title><p>" + name, {}});
+    }
+    const int port = StartChromium(server.Url("/Alpha"));
+    ASSERT_GT(port, 0);
+    ASSERT_TRUE(
+        Call(port, "Target.createTarget", {{"url", server.Url("/Beta")}, {"background", true}}));
+
+    std::vector<std::vector<browser::PageLabel>> asked;
+    QString wanted;  // the title to choose; none: Cancel
+    const browser::PageChooser choose = [&](const std::vector<browser::PageLabel>& pages) {
+        asked.push_back(pages);
+        for (size_t i = 0; i < pages.size(); ++i)
+            if (pages[i].title == wanted) return std::optional<int>(int(i));
+        return std::optional<int>();
+    };
+    QString taken;
+    const auto command = [&] { taken = browser::CurrentBrowser()->title; };
+    // The background tab has loaded: it is listed, yet not shown.
+    ASSERT_TRUE(testx11::PumpUntil([&] {
+        const auto list = devtools::HttpGet(port, "/json/list");
+        return list && list->contains("\"Beta\"");
+    }));
+    EXPECT_TRUE(browser::RunOnVisiblePage(choose, command));
+    EXPECT_EQ(taken, "Alpha");
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(browser::CurrentBrowser(), nullptr);
+
+    // Beside the first window: a window that covers another hides its page.
+    ASSERT_TRUE(Call(port, "Target.createTarget",
+                     {{"url", server.Url("/Gamma")},
+                      {"newWindow", true},
+                      {"left", 720},
+                      {"top", 0},
+                      {"width", 500},
+                      {"height", 400}}));
+    ASSERT_TRUE(testx11::PumpUntil([&] {
+        asked.clear();
+        browser::FindVisiblePage(choose);
+        return !asked.empty() && asked.back().size() == 2 && !asked.back()[0].title.isEmpty() &&
+               !asked.back()[1].title.isEmpty();
+    })) << "the second window's page does not show";
+    browser::ClearCurrentBrowser();
+    for (const QString& title : {QString("Gamma"), QString("Alpha")}) {
+        wanted = title;
+        asked.clear();
+        EXPECT_TRUE(browser::RunOnVisiblePage(choose, command));
+        EXPECT_EQ(taken, title);
+        ASSERT_EQ(asked.size(), 1u);
+        QStringList offered;
+        for (const browser::PageLabel& page : asked[0]) offered << page.title + " " + page.url;
+        offered.sort();
+        EXPECT_EQ(offered,
+                  (QStringList{"Alpha " + server.Url("/Alpha"), "Gamma " + server.Url("/Gamma")}));
+    }
+    wanted.clear();
+    taken.clear();
+    EXPECT_FALSE(browser::RunOnVisiblePage(choose, command));
+    EXPECT_TRUE(taken.isEmpty());
+    EXPECT_EQ(browser::CurrentBrowser(), nullptr);
+    EXPECT_TRUE(messages.empty()) << testing::PrintToString(messages);
+
+    server.Add("/json/list", {"application/json", "[]", {}});
+    qputenv("QUILLET_CDP_PORT", QByteArray::number(server.Port()));
+    EXPECT_FALSE(browser::RunOnVisiblePage(choose, command));
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const quint16 nobody = closed.serverPort();
+    closed.close();
+    qputenv("QUILLET_CDP_PORT", QByteArray::number(nobody));
+    EXPECT_FALSE(browser::RunOnVisiblePage(choose, command));
+    EXPECT_TRUE(taken.isEmpty());
+    const std::vector<std::string> told{browser::kNoVisiblePageMessage,
+                                        browser::kUnreachableMessage};
+    EXPECT_EQ(messages, told);
 }
 
 }  // namespace
