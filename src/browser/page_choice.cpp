@@ -14,7 +14,7 @@ std::optional<int> ChoosePage(const std::vector<PageLabel>& pages, QWidget* pare
     if (pages.empty()) return std::nullopt;
     QDialog dialog(parent);
     dialog.setObjectName("choosePage");
-    dialog.setWindowTitle("Quillet");
+    dialog.setWindowTitle("Quillet: choose the page");
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel("The browser shows several pages. Which one?", &dialog));
     auto* list = new QListWidget(&dialog);

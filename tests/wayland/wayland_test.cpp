@@ -11,8 +11,11 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 
 #include <functional>
 
@@ -71,6 +74,7 @@ class Session : public ::testing::Test {
         ASSERT_FALSE(env_.value("WAYLAND_DISPLAY").isEmpty()) << "run under scripts/with-wayland";
         env_.insert("XDG_CONFIG_HOME", home_.filePath(".config"));
         env_.insert("QUILLET_MESSAGE_LOG", home_.filePath(".messages"));
+        if (!withPattern_) return;
         pattern_.setProcessEnvironment(env_);
         pattern_.start(PATTERN_BINARY, {});
         ASSERT_TRUE(pattern_.waitForStarted());
@@ -138,6 +142,7 @@ class Session : public ::testing::Test {
     QByteArray output_;
     QString errors_;
     bool quillet_ = false;
+    bool withPattern_ = true;  // the pattern on every output
 };
 
 class Tool : public Session {};
@@ -326,6 +331,153 @@ TEST_F(Rectangle, DragsOnTheSecondOutputAndAcrossCaptureThePixelsUnderThem) {
         const QImage got = QImage(path).convertToFormat(QImage::Format_RGB32);
         EXPECT_TRUE(got == want) << FirstDifference(got, want);
     }
+    EXPECT_EQ(Messages(), "");
+}
+
+// A real Chromium on the desktop's own protocol, with its DevTools port and a profile of its own.
+class Browser : public Session {
+  protected:
+    Browser() { withPattern_ = false; }
+    void TearDown() override {
+        Session::TearDown();
+        if (chromium_.state() != QProcess::NotRunning) {
+            chromium_.kill();
+            chromium_.waitForFinished(5000);
+        }
+    }
+
+    QStringList ChromiumArguments(const QString& url) const {
+        return {"--ozone-platform=wayland",
+                "--no-sandbox",
+                "--disable-background-networking",
+                "--disable-component-update",
+                "--disable-sync",
+                "--no-first-run",
+                "--disable-gpu",
+                "--test-type",
+                "--hide-scrollbars",
+                "--no-default-browser-check",
+                "--password-store=basic",
+                "--remote-debugging-port=0",
+                "--user-data-dir=" + home_.filePath("profile"),
+                "--window-size=700,500",
+                url};
+    }
+
+    // Starts the browser on `url` and makes its port the program's; 0 when it does not come up.
+    int StartChromium(const QString& url) {
+        chromium_.setProcessEnvironment(env_);
+        chromium_.setStandardErrorFile(QProcess::nullDevice());
+        chromium_.start("chromium", ChromiumArguments(url));
+        if (!chromium_.waitForStarted(10000)) return 0;
+        int port = 0;
+        WaitUntil([&] {
+            QFile file(home_.filePath("profile/DevToolsActivePort"));
+            if (file.open(QIODevice::ReadOnly)) port = file.readLine().trimmed().toInt();
+            return port > 0;
+        });
+        if (port) env_.insert("QUILLET_CDP_PORT", QString::number(port));
+        return port;
+    }
+
+    // The browser's list of targets.
+    QString TargetList() const {
+        QTcpSocket socket;
+        socket.connectToHost("127.0.0.1", quint16(env_.value("QUILLET_CDP_PORT").toInt()));
+        if (!socket.waitForConnected(2000)) return {};
+        socket.write("GET /json/list HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+        QByteArray reply;
+        while (socket.waitForReadyRead(2000) && reply.size() < (1 << 20)) reply += socket.readAll();
+        return QString::fromUtf8(reply + socket.readAll());
+    }
+
+    // A window titled `title` is on the desktop.
+    static bool WindowShown(const QString& title) {
+        QProcess sway;
+        sway.start("swaymsg", {"-t", "get_tree"});
+        return sway.waitForFinished(5000) &&
+               QString::fromUtf8(sway.readAllStandardOutput()).contains('"' + title + '"');
+    }
+
+    // `quillet --capture page --wait` answered by keys typed into the page choice; its output.
+    QString CaptureWithChoice(const QStringList& keys, int* code) {
+        QProcess capture;
+        capture.setProcessEnvironment(env_);
+        capture.setWorkingDirectory(home_.path());
+        capture.start(QUILLET_BINARY, {"--capture", "page", "--wait"});
+        EXPECT_TRUE(WaitUntil([] { return WindowShown("Quillet: choose the page"); }, 30000))
+            << "no choice was offered";
+        QThread::msleep(300);
+        Run("wtype", QStringList{"-s", "200"} + keys);
+        if (!capture.waitForFinished(60000)) capture.kill();
+        *code = capture.exitCode();
+        return QString::fromLocal8Bit(capture.readAllStandardOutput()).trimmed();
+    }
+
+    QProcess chromium_;
+};
+
+// The page's rows are coloured by their device y; its title gives its size in device pixels.
+const char kRowsPage[] =
+    "<!DOCTYPE html><html><head><title>Rows</title><style>html,body{margin:0}"
+    "canvas{display:block}</style></head><body><canvas id=c></canvas><script>"
+    "onload = () => setTimeout(() => {"
+    "const r = devicePixelRatio, h = Math.round(innerHeight * 2.5);"
+    "c.style.width = innerWidth + 'px'; c.style.height = h + 'px';"
+    "c.width = Math.round(innerWidth * r); c.height = Math.round(h * r);"
+    "const g = c.getContext('2d');"
+    "for (let y = 0; y < c.height; y++) {"
+    "  g.fillStyle = `rgb(${y % 256},${(y >> 8) % 256},${(y * 7) % 256})`;"
+    "  g.fillRect(0, y, c.width, 1); }"
+    "document.title = 'Rows ' + c.width + 'x' + c.height; }, 300);</script></body></html>";
+
+QRgb RowColour(int y) {
+    return qRgb(y % 256, (y >> 8) % 256, (y * 7) % 256);
+}
+
+// Without a pick: the browser's one visible page is captured whole, row for row, on the scale-2
+// output; with a second window the user chooses the page, and Cancel captures nothing.
+TEST_F(Browser, WholePageOfTheVisiblePageOrOfTheOneChosen) {
+    if (QStandardPaths::findExecutable("chromium").isEmpty()) GTEST_SKIP() << "no chromium";
+    ASSERT_EQ(Run("swaymsg", {"focus", "output", "HEADLESS-2"}), 0);
+    for (const auto& [name, text] :
+         {std::pair<QString, QByteArray>{"rows.html", kRowsPage},
+          {"other.html", "<title>Other</title><body style='background:rgb(10,120,200)'>"}}) {
+        QFile file(home_.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    }
+    ASSERT_GT(StartChromium(QUrl::fromLocalFile(home_.filePath("rows.html")).toString()), 0);
+    const QRegularExpression drawn("\"title\": \"Rows (\\d+)x(\\d+)\"");
+    QRegularExpressionMatch size;
+    ASSERT_TRUE(WaitUntil([&] { return (size = drawn.match(TargetList())).hasMatch(); }, 30000))
+        << "the page did not come up";
+
+    const QImage got = QImage(CaptureWithProgram("page")).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(got.size(), QSize(size.captured(1).toInt(), size.captured(2).toInt()));
+    int wrong = 0;
+    for (int y = 0; y < got.height() && wrong < 5; ++y)
+        if (got.pixel(10, y) != RowColour(y) && ++wrong)
+            ADD_FAILURE() << "row " << y << " holds " << std::hex << got.pixel(10, y);
+    EXPECT_EQ(Messages(), "");
+
+    // A second window of the same browser: both pages show, and the one typed is taken.
+    QProcess second;
+    second.setProcessEnvironment(env_);
+    second.start("chromium",
+                 ChromiumArguments(QUrl::fromLocalFile(home_.filePath("other.html")).toString())
+                     << "--new-window");
+    ASSERT_TRUE(second.waitForFinished(30000));
+    ASSERT_TRUE(WaitUntil([&] { return TargetList().contains("\"Other\""); }, 30000));
+    int code = -1;
+    const QString chosen = CaptureWithChoice({"O", "-k", "Return"}, &code);
+    EXPECT_EQ(code, 0);
+    const QImage other = QImage(chosen).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(other.isNull()) << chosen.toStdString();
+    EXPECT_EQ(other.pixel(5, 5), qRgb(10, 120, 200));
+    EXPECT_EQ(other.pixel(other.width() - 5, other.height() - 5), qRgb(10, 120, 200));
+
+    EXPECT_EQ(CaptureWithChoice({"-k", "Escape"}, &code), "");
+    EXPECT_EQ(code, 1);
     EXPECT_EQ(Messages(), "");
 }
 
