@@ -18,6 +18,7 @@
 #include "platform/global_keys.h"
 #include "platform/message_box.h"
 #include "platform/path_separator.h"
+#include "platform/portal_shortcuts.h"
 #include "platform/replacing_file.h"
 #include "platform/screen_grab.h"
 
@@ -85,8 +86,12 @@ bool CQuilletApp::InitInstance() {
     // Many desktops have no tray (on Wayland most): the panel alone carries the commands there.
     const bool wayland = platform::RunsOnWayland();
     InstallTrayIcon();
-    // Keys held for the whole desktop are an X11 facility.
-    if (!wayland) GrabCaptureKeys();
+    // Keys held for the whole desktop: X11 grabs them; on Wayland the desktop portal may bind
+    // them for us.
+    if (wayland)
+        BindPortalShortcuts();
+    else
+        GrabCaptureKeys();
 
     coordinator_->raise();
     coordinator_->onCommand(ids::kCmdStart);
@@ -353,20 +358,34 @@ void CQuilletApp::ShowAboutBox() {
     about.exec();
 }
 
+void CQuilletApp::RunCaptureKey(int id) {
+    // Never a second capture or balloon inside one under way (commands over the socket are
+    // refused then too).
+    if (remote::CCommandServer::Busy()) {
+        platform::Beep();
+        return;
+    }
+    coordinator_->onCommand(id);
+}
+
+void CQuilletApp::BindPortalShortcuts() {
+    // The same keys as X11's Print and Shift+Print, which the desktop may change.
+    portalShortcuts_ = std::make_unique<platform::PortalShortcuts>();
+    connect(
+        portalShortcuts_.get(), &platform::PortalShortcuts::activated, this,
+        [this](const QString& id) {
+            if (id == "desktop") RunCaptureKey(ids::kCmdScreen);
+            if (id == "rectangle") RunCaptureKey(ids::kCmdRectangle);
+        },
+        Qt::QueuedConnection);
+    portalShortcuts_->Register({{"desktop", "Capture Desktop", "Print"},
+                                {"rectangle", "Capture Rectangle", "SHIFT+Print"}});
+}
+
 void CQuilletApp::GrabCaptureKeys() {
     constexpr unsigned long kPrintKey = 0xff61;  // XK_Print
     using Keys = platform::GlobalKeys;
-    auto command = [this](int id) {
-        return [this, id] {
-            // Never a second capture or balloon inside one under way (commands over the socket
-            // are refused then too).
-            if (remote::CCommandServer::Busy()) {
-                platform::Beep();
-                return;
-            }
-            coordinator_->onCommand(id);
-        };
-    };
+    auto command = [this](int id) { return [this, id] { RunCaptureKey(id); }; };
     captureKeys_ = std::make_unique<Keys>();
     const std::vector<std::string> refused = captureKeys_->Grab({
         {"Print", kPrintKey, Keys::kNone, command(ids::kCmdScreen)},

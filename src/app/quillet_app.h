@@ -24,7 +24,8 @@ class CCommandServer;
 }
 namespace platform {
 class GlobalKeys;
-}
+class PortalShortcuts;
+}  // namespace platform
 
 // The one application object: start-up and shut-down, the folders of the session, the settings
 // record, the run's flags and counters, and the windows that live as long as the program.
@@ -155,11 +156,16 @@ class CQuilletApp : public QApplication, public CCommandTarget {
     // Print, Shift+Print and Alt+Print capture while the program runs; keys held by another
     // program are named once and left to it.
     void GrabCaptureKeys();
+    // On Wayland: Desktop and Rectangle on keys the desktop portal binds, where it offers that.
+    void BindPortalShortcuts();
+    // A capture key was pressed.
+    void RunCaptureKey(int id);
 
     std::unique_ptr<QLockFile> instanceMarker_;
     std::unique_ptr<CMainFrame> mainFrame_;
     std::unique_ptr<CMW> coordinator_;
     std::unique_ptr<platform::GlobalKeys> captureKeys_;
+    std::unique_ptr<platform::PortalShortcuts> portalShortcuts_;
     std::unique_ptr<CControlPanel> panel_;  // owned by the coordinator window, destroyed first
     std::unique_ptr<CTrayIcon> trayIcon_;
     std::unique_ptr<remote::CCommandServer> commandServer_;
