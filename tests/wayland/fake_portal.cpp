@@ -1,9 +1,10 @@
 // A desktop portal for the tests: owns org.freedesktop.portal.Desktop on the session bus and
-// offers GlobalShortcuts (version 1), or with --without-shortcuts no interface at all. Every call
-// it gets is written to LOG ("CALL interface.member"), every shortcut bound as
+// offers GlobalShortcuts (version 1), or with --without-shortcuts no interface at all, or with
+// --never-answer takes requests but never answers them. Every call it gets is written to LOG
+// ("CALL interface.member"), every shortcut bound as
 // "SHORTCUT id|description|preferred_trigger". org.quillet.test.FakePortal.Activate(s id) on the
 // same object presses a bound shortcut: Activated goes out for the last session.
-// Usage: fake_portal LOG [--without-shortcuts]
+// Usage: fake_portal LOG [--without-shortcuts | --never-answer]
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -24,7 +25,8 @@ constexpr const char* kShortcuts = "org.freedesktop.portal.GlobalShortcuts";
 
 class FakePortal : public QDBusVirtualObject {
   public:
-    FakePortal(const QString& log, bool offerShortcuts) : log_(log), offer_(offerShortcuts) {
+    FakePortal(const QString& log, const QString& mode)
+        : log_(log), offer_(mode != "--without-shortcuts"), answer_(mode != "--never-answer") {
         log_.open(QIODevice::WriteOnly | QIODevice::Append);
     }
 
@@ -86,6 +88,7 @@ class FakePortal : public QDBusVirtualObject {
                 const QVariantMap& results) {
         const QString request = Path("request", message, options.value("handle_token").toString());
         bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
+        if (!answer_) return;
         QTimer::singleShot(50, [bus, request, results] {
             QDBusMessage response =
                 QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response");
@@ -101,6 +104,7 @@ class FakePortal : public QDBusVirtualObject {
 
     QFile log_;
     bool offer_;
+    bool answer_;
     QString session_;
 };
 
@@ -109,12 +113,13 @@ class FakePortal : public QDBusVirtualObject {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: fake_portal LOG [--without-shortcuts]\n");
+        std::fprintf(stderr, "usage: fake_portal LOG [--without-shortcuts | --never-answer]\n");
         return 2;
     }
-    FakePortal portal(argv[1], !(argc > 2 && QString(argv[2]) == "--without-shortcuts"));
+    FakePortal portal(argv[1], argc > 2 ? argv[2] : "");
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.registerVirtualObject(kPath, &portal) ||
+    // The requests' and sessions' objects below it too.
+    if (!bus.registerVirtualObject(kPath, &portal, QDBusConnection::SubPath) ||
         !bus.registerService("org.freedesktop.portal.Desktop")) {
         std::fprintf(stderr, "fake_portal: the portal's name or object is taken\n");
         return 1;

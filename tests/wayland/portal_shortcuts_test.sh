@@ -4,7 +4,8 @@
 # on the desktop's bus and offers no GlobalShortcuts there.
 # - offered: Quillet binds "desktop" on Print and "rectangle" on Shift+Print; the portal's
 #   Activated for each starts that capture;
-# - not offered: nothing is asked beyond the version, and Quillet captures as usual.
+# - not offered: nothing is asked beyond the version, and Quillet captures as usual;
+# - a portal that never answers: Quillet stops waiting, closes the request and goes on.
 # Usage: scripts/with-wayland portal_shortcuts_test.sh QUILLET FAKE_PORTAL VIRTUAL_POINTER
 set -uo pipefail
 quillet=$1 fake=$2 pointer=$3
@@ -92,10 +93,13 @@ printf 'extent 1280 1024\nmove 200 200\nsleep 150\ndown 1\nsleep 100\nmove 300 2
   fail "the virtual pointer failed"
 waitfor "[ \$(captures) = 2 ]" 30 || fail "the rectangle shortcut made no capture"
 [ -z "$(cat "$home/.messages" 2>/dev/null)" ] || fail "messages: $(cat "$home/.messages")"
-(cd "$work" && timeout 20 "$quillet" --quit >/dev/null 2>&1)
-waitfor "! kill -0 $program 2>/dev/null" 20 || fail "Quillet did not end"
-kill "${pids[-1]}" 2>/dev/null
-waitfor "! owned" 10 || fail "the fake portal did not end"
+stop() {  # Quillet, then the portal
+  (cd "$work" && timeout 20 "$quillet" --quit >/dev/null 2>&1)
+  waitfor "! kill -0 $program 2>/dev/null" 20 || fail "Quillet did not end"
+  kill "${pids[-1]}" 2>/dev/null
+  waitfor "! owned" 10 || fail "the fake portal did not end"
+}
+stop
 
 # Not offered: only the version is asked, and captures work as always.
 start without --without-shortcuts
@@ -106,4 +110,13 @@ grep -q 'CALL org.freedesktop.DBus.Properties.Get' "$home/without.log" ||
   fail "Quillet never asked the portal"
 ! grep -q "GlobalShortcuts" "$home/without.log" || fail "Quillet called GlobalShortcuts: $(cat "$home/without.log")"
 ! grep -q "desktop-wide keys" "$work/quillet.log" || fail "Quillet spoke of keys: $(cat "$work/quillet.log")"
-echo "PASS: shortcuts bound and run through the portal; nothing asked where it offers none"
+stop
+
+# Never answered: the request is closed when its time is up, and Quillet goes on.
+start silent --never-answer
+waitfor "grep -q 'Request.Close' '$home/silent.log'" 30 || fail "Quillet never gave up waiting"
+grep -q "did not answer in time" "$work/quillet.log" || fail "no word of the portal's silence"
+path=$(cd "$work" && timeout 60 "$quillet" --capture desktop --wait) && [ -f "$path" ] ||
+  fail "no capture after the portal's silence"
+echo "PASS: shortcuts bound and run through the portal; nothing asked where it offers none;"\
+  "a silent portal given up"
