@@ -2,9 +2,14 @@
 // device pixels. Run it on the test bed's two outputs (3200 x 1080 in device pixels):
 //   scripts/with-wayland --outputs 1280x1024+0+0,1920x1080@2+1280+0
 //   build/bench/bench_wayland_capture
+// with the test pattern shown (build/tests/wayland/wayland_pattern &) for BM_PortalRecovery.
 #include "platform/capture/capture_backend.h"
+#include "platform/capture/portal_backend.h"
+#include "platform/capture/upscale_recovery.h"
 
 #include <benchmark/benchmark.h>
+
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -39,6 +44,32 @@ void BM_PortalDesktop(benchmark::State& state) {
     DesktopThrough(state, "portal");
 }
 BENCHMARK(BM_PortalDesktop)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// What the portal's desktop capture adds over sampling one picture pixel per device pixel:
+// bringing the scale-1 output (1280 x 1024, at the picture's top left) back from its smoothed-up
+// image in the portal's picture (4480 x 2048).
+void BM_PortalRecovery(benchmark::State& state) {
+    std::string path, error;
+    platform::capture::Picture shot, output;
+    const bool taken = platform::capture::PortalScreenshot(path, error, 30000);
+    if (!taken || !platform::capture::ReadPngFile(path, shot, error)) {
+        if (taken) unlink(path.c_str());
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    unlink(path.c_str());
+    if (shot.width != 4480 || shot.height != 2048) {
+        state.SkipWithError("run it on the test bed's two outputs");
+        return;
+    }
+    bool recovered = false;
+    for (auto _ : state) {
+        recovered = platform::capture::RecoverFromDoubled(shot, 0, 0, 1280, 1024, output);
+        benchmark::DoNotOptimize(output.pixels.data());
+    }
+    state.SetLabel(recovered ? "recovered" : "fell back to sampling");
+}
+BENCHMARK(BM_PortalRecovery)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "platform/capture/portal_backend.h"
 
 #include "platform/capture/screencopy_backend.h"
+#include "platform/capture/upscale_recovery.h"
 #include "platform/capture/wayland_connection.h"
 
 #include <dbus/dbus.h>
@@ -296,6 +297,21 @@ bool MapToOutputs(const Picture& shot, const std::vector<Output>& outputs, Pictu
     for (const Output& o : outputs) {
         const double originX = (o.logicalX - minX) * factor, originY = (o.logicalY - minY) * factor;
         const double step = factor / (o.scale > 0 ? o.scale : 1.0);
+        // An output at half the picture's scale, smoothed up: its own pixels where they can be
+        // brought back exactly.
+        Picture own;
+        const auto whole = [](double v) { return std::abs(v - std::round(v)) < 1e-6; };
+        if (std::abs(step - 2) < 1e-6 && whole(originX) && whole(originY) &&
+            RecoverFromDoubled(shot, int(std::lround(originX)), int(std::lround(originY)), o.width,
+                               o.height, own)) {
+            for (int y = 0; y < o.height; ++y) {
+                const int py = o.y + y;
+                if (py < 0 || py >= desktop.height) continue;
+                for (int x = std::max(0, -o.x); x < o.width && o.x + x < desktop.width; ++x)
+                    desktop.Row(py)[o.x + x] = own.Row(y)[x];
+            }
+            continue;
+        }
         std::vector<int> columns(std::size_t(std::max(o.width, 0)));
         for (int x = 0; x < o.width; ++x)
             columns[x] = std::clamp(int(std::floor(originX + (x + 0.5) * step)), 0, shot.width - 1);

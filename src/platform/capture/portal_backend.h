@@ -36,8 +36,10 @@ bool PortalScreenshot(std::string& path, std::string& error, int timeoutMs);
 bool ReadPngFile(const std::string& path, Picture& picture, std::string& error);
 
 // Brings the portal's picture of the whole layout (logical coordinates times one factor, the
-// same for every output) to the outputs' own device pixels at their places (PlaceOutputs).
-// Without outputs the picture is taken as it is.
+// same for every output) to the outputs' own device pixels at their places (PlaceOutputs): an
+// output at half the picture's scale is recovered exactly from its smoothed-up image where that
+// checks out (RecoverFromDoubled); otherwise, and at other factors, each device pixel takes the
+// picture's pixel under its centre. Without outputs the picture is taken as it is.
 bool MapToOutputs(const Picture& shot, const std::vector<Output>& outputs, Picture& desktop,
                   std::string& error);
 
