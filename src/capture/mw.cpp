@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 constexpr int kHideWaitMs = 500;
@@ -183,8 +184,11 @@ bool CMW::CountDown() {
 void CMW::HidePanelAndWait(int capMs) {
     CControlPanel* panel = App()->panel();
     const QRect screen = platform::ScreenRect();
-    platform::CRepaintWait gone(platform::OwnWindowsOn(screen), screen);
-    const bool shown = panel && panel->isVisible();
+    const bool wayland = platform::RunsOnWayland();
+    platform::CRepaintWait gone(
+        wayland ? std::vector<unsigned long>{} : platform::OwnWindowsOn(screen), screen);
+    std::optional<platform::CWaylandRepaintWait> vanished;
+    if (wayland) vanished.emplace();
     if (panel) {
         // A preview still sliding out would show itself again on its next step.
         CCapturePreviewDlg* preview = panel->preview();
@@ -194,9 +198,8 @@ void CMW::HidePanelAndWait(int capMs) {
         }
         panel->hide();
     }
-    if (platform::RunsOnWayland()) {
-        // No X events tell there when the panel has left the screen: the fixed wait stays.
-        if (shown) platform::FixedWait(capMs);
+    if (vanished) {
+        if (!vanished->Empty()) vanished->Wait(capMs);
     } else if (!gone.Empty()) {
         gone.Wait(capMs);
     }

@@ -1,12 +1,18 @@
 #pragma once
 
+#include <QPointer>
 #include <QRect>
 #include <QRegion>
+#include <QWindow>
 
 #include <memory>
 #include <vector>
 
 namespace platform {
+
+namespace capture {
+class RepaintWatch;
+}
 
 // Waits until the screen shows what lies under windows of ours that are being hidden, so that a
 // grab taken right after holds none of their pixels. It watches from its own X connection:
@@ -40,6 +46,30 @@ class CRepaintWait {
   private:
     struct Watch;
     std::unique_ptr<Watch> watch_;
+};
+
+// The same on Wayland, where a client learns nothing of other programs' windows: construct it
+// before hiding the program's shown top-level windows; Wait then makes sure the compositor has
+// taken in the hide (a sync on the toolkit's own connection) and waits for the capture backend to
+// see each window's output drawn again over at least the window's size, then quiet for about
+// one frame (wlr-screencopy). Where the backend learns nothing of the compositor's frames (the
+// portal), Wait waits the whole cap when a window was shown.
+class CWaylandRepaintWait {
+  public:
+    CWaylandRepaintWait();
+    ~CWaylandRepaintWait();
+    CWaylandRepaintWait(const CWaylandRepaintWait&) = delete;
+    CWaylandRepaintWait& operator=(const CWaylandRepaintWait&) = delete;
+
+    // No window of ours is shown: a grab needs no wait.
+    bool Empty() const { return shown_.empty(); }
+    // Blocks, keeping user input held back, until the screen no longer shows the windows that
+    // were hidden since the construction, or `capMs` have passed. True when it settled first.
+    bool Wait(int capMs);
+
+  private:
+    std::vector<QPointer<QWindow>> shown_;
+    std::unique_ptr<capture::RepaintWatch> watch_;
 };
 
 // Waits for an area of the screen to stop changing (a window raised over others repaints what

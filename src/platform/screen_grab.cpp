@@ -55,6 +55,12 @@ std::string GrabFailureText() {
            (g_grabError.empty() ? std::string("the reason is not known") : g_grabError) + ".";
 }
 
+std::unique_ptr<capture::RepaintWatch> WatchOutputsRepaint(
+    const std::vector<std::string>& outputs) {
+    capture::Backend* backend = Backend();
+    return backend ? backend->WatchRepaint(outputs) : nullptr;
+}
+
 QRect ScreenRect() {
     int width = 0, height = 0;
     capture::Backend* backend = Backend();

@@ -4,12 +4,17 @@
 #include <QRect>
 #include <QString>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 class QScreen;
 
 namespace platform {
+
+namespace capture {
+class RepaintWatch;
+}
 
 // The screen's pixels inside `rect` (root window coordinates, clipped to the screen), as a
 // screen-compatible bitmap (QImage::Format_RGB32). A null image when nothing could be read.
@@ -18,6 +23,10 @@ QImage GrabScreenArea(const QRect& rect);
 // Where the compositor draws the pointer into the screen's copies (Wayland's screencopy), whether
 // the next grabs include it. Elsewhere the pointer is laid over a grab by its caller.
 void SetGrabOverlaysPointer(bool overlay);
+
+// Starts the capture backend's watch for the frames the named outputs draw after windows on
+// them are hidden; null where the backend learns nothing of the compositor's frames.
+std::unique_ptr<capture::RepaintWatch> WatchOutputsRepaint(const std::vector<std::string>& outputs);
 
 // Whether the program runs in a Wayland session: the screen comes through the compositor's
 // screencopy or the desktop portal, and no X11 facility is used.

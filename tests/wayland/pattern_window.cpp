@@ -1,5 +1,7 @@
 // A full-screen window on every output, each showing the same pattern in its output's device
-// pixels (wayland_pattern.h); prints "ready" once every window has been drawn.
+// pixels (wayland_pattern.h); prints "ready" once every window has been drawn. With --windowed,
+// one ordinary window the size of the first output instead, which other windows can lie over
+// (a full-screen one hides them).
 #include "wayland/wayland_pattern.h"
 
 #include <QApplication>
@@ -39,12 +41,18 @@ class PatternWindow : public QWidget {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    const bool windowed = QCoreApplication::arguments().contains("--windowed");
     std::vector<std::unique_ptr<PatternWindow>> windows;
     for (QScreen* screen : QGuiApplication::screens()) {
         auto window = std::make_unique<PatternWindow>();
         window->setWindowTitle("pattern " + screen->name());
         window->setScreen(screen);
         window->setGeometry(screen->geometry());
+        if (windowed) {
+            window->show();
+            windows.push_back(std::move(window));
+            break;
+        }
         window->showFullScreen();
         windows.push_back(std::move(window));
     }

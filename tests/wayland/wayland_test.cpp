@@ -2,6 +2,7 @@
 // 1280 x 1024 at scale 1 and, right of it, 1920 x 1080 at scale 2, each showing the same
 // pattern in its own device pixels.
 #include "platform/capture/capture_backend.h"
+#include "platform/capture/screencopy_backend.h"
 #include "wayland/wayland_pattern.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -17,6 +21,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -76,7 +81,7 @@ class Session : public ::testing::Test {
         env_.insert("QUILLET_MESSAGE_LOG", home_.filePath(".messages"));
         if (!withPattern_) return;
         pattern_.setProcessEnvironment(env_);
-        pattern_.start(PATTERN_BINARY, {});
+        pattern_.start(PATTERN_BINARY, windowed_ ? QStringList{"--windowed"} : QStringList{});
         ASSERT_TRUE(pattern_.waitForStarted());
         ASSERT_TRUE(WaitUntil([&] {
             pattern_.waitForReadyRead(100);
@@ -93,8 +98,11 @@ class Session : public ::testing::Test {
         ASSERT_TRUE(WaitUntil([&] {
             platform::capture::Picture picture;
             if (!backend->Desktop(picture, error)) return false;
-            for (const QPoint p : {QPoint(1279, 1023), QPoint(1281, 3), QPoint(3199, 1079)})
+            for (const QPoint p :
+                 {QPoint(0, 0), QPoint(1279, 1023), QPoint(1281, 3), QPoint(3199, 1079)}) {
+                if (windowed_ && !kFirst.contains(p)) continue;
                 if (picture.Row(p.y())[p.x()] != expected.pixel(p)) return false;
+            }
             return true;
         })) << "the pattern does not show";
         qunsetenv("QUILLET_CAPTURE_BACKEND");
@@ -143,11 +151,17 @@ class Session : public ::testing::Test {
     QString errors_;
     bool quillet_ = false;
     bool withPattern_ = true;  // the pattern on every output
+    // The pattern as one ordinary window over the first output rather than full-screen ones.
+    bool windowed_ = false;
 };
 
 class Tool : public Session {};
 class Program : public Session {};
 class Rectangle : public Session {};
+class Hiding : public Session {
+  protected:
+    Hiding() { windowed_ = true; }
+};
 
 // Outputs laid out in logical coordinates land side by side in device pixels.
 TEST(Layout, OutputsAdjacentInTheLayoutStayAdjacentInDevicePixels) {
@@ -173,6 +187,29 @@ TEST(Layout, OutputsAdjacentInTheLayoutStayAdjacentInDevicePixels) {
     platform::capture::PlaceOutputs(left);
     EXPECT_EQ(left[0].x, 0);
     EXPECT_EQ(left[1].x, 1920);
+}
+
+// What changed between two copies of an output comes out in parts: changes close together form
+// one part, far apart two, each with the exact extent of its changes.
+TEST(Layout, ChangesBetweenCopiesComeOutInPartsWithTheirExtents) {
+    const int width = 300, height = 200;
+    std::vector<uint32_t> before(width * height, 0x336699), after = before;
+    const auto paint = [&](int x0, int y0, int w, int h) {
+        for (int y = y0; y < y0 + h; ++y)
+            for (int x = x0; x < x0 + w; ++x) after[y * width + x] = 0xFFFFFF;
+    };
+    EXPECT_TRUE(platform::capture::ChangedParts(before, after, width, height).empty());
+    paint(5, 7, 40, 30);    // a window's place
+    paint(50, 20, 10, 60);  // beside it, a few pixels off: the same part
+    paint(250, 150, 3, 2);  // far away
+    auto parts = platform::capture::ChangedParts(before, after, width, height);
+    ASSERT_EQ(parts.size(), 2u);
+    std::sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.x < b.x; });
+    EXPECT_EQ(QRect(parts[0].x, parts[0].y, parts[0].width, parts[0].height), QRect(5, 7, 55, 73));
+    EXPECT_EQ(QRect(parts[1].x, parts[1].y, parts[1].width, parts[1].height),
+              QRect(250, 150, 3, 2));
+    // Copies of another size tell nothing.
+    EXPECT_TRUE(platform::capture::ChangedParts(before, after, width, height - 1).empty());
 }
 
 // quillet-tool reads the desktop through each backend, pixel for pixel, and cuts areas from it.
@@ -475,6 +512,65 @@ TEST_F(Browser, WholePageOfTheVisiblePageOrOfTheOneChosen) {
 
     EXPECT_EQ(CaptureWithChoice({"-k", "Escape"}, &code), "");
     EXPECT_EQ(code, 1);
+    EXPECT_EQ(Messages(), "");
+}
+
+// The program's windows the compositor shows, in the layout's logical pixels (the same as the
+// first output's device pixels).
+std::vector<QRect> ShownQuilletWindows() {
+    QProcess sway;
+    sway.start("swaymsg", {"-t", "get_tree"});
+    if (!sway.waitForFinished(5000)) return {};
+    std::vector<QRect> shown;
+    const std::function<void(const QJsonObject&)> walk = [&](const QJsonObject& node) {
+        for (const char* children : {"nodes", "floating_nodes"})
+            for (const QJsonValue child : node.value(children).toArray()) walk(child.toObject());
+        if (node.value("app_id").toString() != "quillet" || !node.value("visible").toBool()) return;
+        const QJsonObject rect = node.value("rect").toObject();
+        shown.emplace_back(rect.value("x").toInt(), rect.value("y").toInt(),
+                           rect.value("width").toInt(), rect.value("height").toInt());
+    };
+    walk(QJsonDocument::fromJson(sway.readAllStandardOutput()).object());
+    return shown;
+}
+
+// Twenty desktop captures in a row, each given while the panel and the preview lie over the
+// pattern: where they were, every capture holds the pattern exactly.
+TEST_F(Hiding, CapturesNeverHoldThePanelOrThePreview) {
+    const QImage expected = ExpectedDesktop();
+    ASSERT_FALSE(CaptureWithProgram("desktop").isEmpty()) << "the preview comes out";
+    std::string error;
+    qputenv("QUILLET_CAPTURE_BACKEND", "wlr-screencopy");
+    auto backend = platform::capture::OpenBackend(nullptr, error);
+    qunsetenv("QUILLET_CAPTURE_BACKEND");
+    ASSERT_TRUE(backend) << error;
+    for (int round = 0; round < 20; ++round) {
+        // Both windows are back, and the screen shows them over the pattern.
+        std::vector<QRect> ours;
+        ASSERT_TRUE(WaitUntil([&] {
+            ours = ShownQuilletWindows();
+            if (ours.size() < 2) return false;
+            platform::capture::Picture picture;
+            if (!backend->Desktop(picture, error)) return false;
+            for (const QRect& rect : ours) {
+                const QPoint middle = rect.center();
+                if (picture.Row(middle.y())[middle.x()] == expected.pixel(middle)) return false;
+            }
+            return true;
+        })) << "the panel and the preview are not back after capture "
+            << round;
+        const QString path = CaptureWithProgram("desktop");
+        ASSERT_FALSE(path.isEmpty());
+        const QImage got = QImage(path).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(got.size(), kDesktop);
+        for (const QRect& rect : ours) {
+            ASSERT_TRUE(got.copy(rect) == expected.copy(rect))
+                << "capture " << round << " holds pixels of the program's windows in (" << rect.x()
+                << ", " << rect.y() << ", " << rect.width() << " x " << rect.height()
+                << "): " << FirstDifference(got.copy(rect), expected.copy(rect));
+        }
+        QFile::remove(path);
+    }
     EXPECT_EQ(Messages(), "");
 }
 

@@ -37,6 +37,28 @@ struct Picture {
 // Receives row `y` (0 at the top) of an area as 0xFFRRGGBB pixels.
 using RowSink = std::function<void(int y, const uint32_t* row)>;
 
+// One of the program's windows that has just been hidden, as much as a Wayland client knows of
+// it: the output it showed on, and its size in logical pixels (where it lay, the compositor alone
+// knows).
+struct HiddenWindow {
+    std::string output;
+    int logicalWidth = 0, logicalHeight = 0;
+};
+
+// Watches outputs on which windows of the program are about to be hidden, so that a grab taken
+// after Wait holds none of their pixels. Start it before the hide.
+class RepaintWatch {
+  public:
+    virtual ~RepaintWatch() = default;
+    // Called once, when the compositor has taken in the hide (the toolkit's connection is
+    // synced). Blocks until each window's output shows, in a frame drawn after the hide, a part
+    // at least about the window's size changed from before the hide, and then about one frame
+    // has passed with nothing more changing there; at most `capMs`. True when it settled; false
+    // when the cap passed or, at once, when the frames cannot tell (the caller waits out the
+    // cap then).
+    virtual bool Wait(const std::vector<HiddenWindow>& windows, int capMs) = 0;
+};
+
 class Backend {
   public:
     virtual ~Backend() = default;
@@ -56,6 +78,13 @@ class Backend {
     // Asks a backend whose compositor can draw the pointer into its copies (wlr-screencopy) to
     // do so from now on; the others leave the pointer to the caller.
     virtual void SetOverlayPointer(bool /*overlay*/) {}
+    // Starts watching the named outputs for the frames drawn after windows on them are hidden;
+    // null when the backend learns nothing of the compositor's frames (the caller then waits a
+    // fixed time) or draws nothing itself (X11 has its own watch).
+    virtual std::unique_ptr<RepaintWatch> WatchRepaint(
+        const std::vector<std::string>& /*outputs*/) {
+        return nullptr;
+    }
 };
 
 // Places outputs given in logical coordinates with their device sizes: each output's x is the

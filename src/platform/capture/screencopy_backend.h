@@ -22,11 +22,24 @@ class ScreencopyBackend : public Backend {
     bool Desktop(Picture& picture, std::string& error) override { return Capture(picture, error); }
     bool Capture(Picture& picture, std::string& error);
     void SetOverlayPointer(bool overlay) override { overlayPointer_ = overlay; }
+    // Copies of the outputs that complete when the compositor has drawn something, with what it
+    // drew (screencopy_repaint.cpp).
+    std::unique_ptr<RepaintWatch> WatchRepaint(const std::vector<std::string>& outputs) override;
 
   private:
     std::shared_ptr<WaylandConnection> connection_;
     bool overlayPointer_ = false;
 };
+
+// A rectangle of an output's buffer.
+struct RepaintRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The parts in which two copies of an output (`width` x `height` pixels, rows top to bottom)
+// differ: the extents of groups of changes lying within about 16 pixels of each other.
+std::vector<RepaintRect> ChangedParts(const std::vector<uint32_t>& a,
+                                      const std::vector<uint32_t>& b, int width, int height);
 
 // The size of the desktop that `outputs` (placed) cover; false when they are none.
 bool OutputsExtent(const std::vector<Output>& outputs, int& width, int& height);
