@@ -78,12 +78,15 @@ void BM_PortalRecovery(benchmark::State& state) {
         state.SkipWithError("run it on the test bed's two outputs");
         return;
     }
-    bool recovered = false;
+    auto recovered = platform::capture::Recovery::kNone;
     for (auto _ : state) {
         recovered = platform::capture::RecoverFromDoubled(shot, 0, 0, 1280, 1024, output);
         benchmark::DoNotOptimize(output.pixels.data());
     }
-    state.SetLabel(recovered ? "recovered" : "fell back to sampling");
+    state.SetLabel(recovered == platform::capture::Recovery::kExact ? "exact"
+                   : recovered == platform::capture::Recovery::kWithinOneLevel
+                       ? "within one level"
+                       : "fell back to sampling");
 }
 BENCHMARK(BM_PortalRecovery)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

@@ -298,12 +298,12 @@ bool MapToOutputs(const Picture& shot, const std::vector<Output>& outputs, Pictu
         const double originX = (o.logicalX - minX) * factor, originY = (o.logicalY - minY) * factor;
         const double step = factor / (o.scale > 0 ? o.scale : 1.0);
         // An output at half the picture's scale, smoothed up: its own pixels where they can be
-        // brought back exactly.
+        // brought back.
         Picture own;
         const auto whole = [](double v) { return std::abs(v - std::round(v)) < 1e-6; };
         if (std::abs(step - 2) < 1e-6 && whole(originX) && whole(originY) &&
             RecoverFromDoubled(shot, int(std::lround(originX)), int(std::lround(originY)), o.width,
-                               o.height, own)) {
+                               o.height, own) != Recovery::kNone) {
             for (int y = 0; y < o.height; ++y) {
                 const int py = o.y + y;
                 if (py < 0 || py >= desktop.height) continue;

@@ -70,9 +70,9 @@ class Channel {
           next_(std::size_t(width) * height),
           value_(std::size_t(width) * height) {}
 
-    // Recovers channel `shift` (0, 8 or 16) of the area; true when every inner picture pixel
-    // agrees with the result smoothed up again.
-    bool Recover(const Picture& shot, int left, int top, int shift) {
+    // Recovers channel `shift` (0, 8 or 16) of the area, and says how well smoothing the result
+    // up again gives the inner picture pixels.
+    Recovery Recover(const Picture& shot, int left, int top, int shift) {
         for (int y = 0; y < h2_; ++y) {
             const uint32_t* in = shot.Row(top + y) + left;
             uint8_t* out = &seen_[std::size_t(y) * w2_];
@@ -84,20 +84,30 @@ class Channel {
         // Far more pixels out of step than a few rounding slips: a picture this cannot explain
         // (another filter) or content too busy to settle; not worth the time.
         const std::size_t pixels = std::size_t(width_) * height_;
-        if (FirstLook() > pixels / 8) return false;
+        if (FirstLook() > pixels / 3) return Recovery::kNone;
         budget_ = pixels / 2;
         exhausted_ = false;
         for (int round = 0;; ++round) {
             for (int pass = 0; pass < kMaxPasses && Refine(); ++pass) {
             }
-            if (exhausted_) return false;
-            // Smoothed up again, the result gives every inner picture pixel as seen.
+            if (exhausted_) return Recovery::kNone;
             const std::size_t misses = Misses();
-            if (misses == 0) return true;
-            // A picture this explains leaves a few spots where one pixel at a time is stuck;
-            // many more mean it is not one of them.
-            if (round == kMaxRounds || misses > pixels / 256 || !MovePairs()) return false;
+            if (misses == 0) return Recovery::kExact;
+            if (round == kMaxRounds || misses > pixels / 256 || !MovePairs()) break;
         }
+        if (exhausted_) return Recovery::kNone;
+        // Busy content (antialiased text, photographs) has look-alikes that truncation cannot
+        // tell apart, and spots where this search stays stuck. Taken when few, each within one
+        // level of its picture pixel; another filter leaves more, and far off at every edge.
+        std::size_t misses = 0;
+        for (int y = 1; y < h2_ - 1; ++y) {
+            for (int x = 1; x < w2_ - 1; ++x) {
+                const int miss = Miss(sum_[Index(x, y)], seen_[Index(x, y)]);
+                if (miss > 16) return Recovery::kNone;
+                misses += miss != 0;
+            }
+        }
+        return misses <= pixels / 16 ? Recovery::kWithinOneLevel : Recovery::kNone;
     }
 
     uint8_t Value(int x, int y) const { return value_[std::size_t(y) * width_ + x]; }
@@ -184,7 +194,7 @@ class Channel {
 
     // The device pixels worth a look: those feeding a picture pixel out of step, and those whose
     // four nearest picture pixels all lie far enough above their ranges' bottoms that a lower
-    // value might fit; besides, the outermost ones. Returns how many, the outermost ones aside.
+    // value might fit; besides, the outermost ones. Returns how many feed one out of step.
     std::size_t FirstLook() {
         std::fill(dirty_.begin(), dirty_.end(), 0);
         for (int y = 0; y < h2_; ++y) {
@@ -199,6 +209,7 @@ class Channel {
                 if (tx.weightSecond && ty.weightSecond) d[width_ + 1] = 1;
             }
         }
+        const auto feeding = std::size_t(std::count(dirty_.begin(), dirty_.end(), uint8_t(1)));
         for (int j = 0; j < height_; ++j) {
             uint8_t* d = &dirty_[std::size_t(j) * width_];
             const bool edgeRow = j == 0 || j == height_ - 1;
@@ -215,8 +226,7 @@ class Channel {
                 if (lower) d[i] = 1;
             }
         }
-        const auto border = std::size_t(2 * (width_ + height_) - 4);
-        return std::size_t(std::count(dirty_.begin(), dirty_.end(), uint8_t(1))) - border;
+        return feeding;
     }
 
     // The picture pixels device pixel (i, j) feeds, with its weights in them: columns 2i-1 ..
@@ -391,23 +401,25 @@ class Channel {
 
 }  // namespace
 
-bool RecoverFromDoubled(const Picture& shot, int left, int top, int width, int height,
-                        Picture& output) {
+Recovery RecoverFromDoubled(const Picture& shot, int left, int top, int width, int height,
+                            Picture& output) {
     if (width < 2 || height < 2 || left < 0 || top < 0 || width > (shot.width - left) / 2 ||
         height > (shot.height - top) / 2)
-        return false;
+        return Recovery::kNone;
     Picture result;
-    if (!result.Reset(width, height)) return false;
+    if (!result.Reset(width, height)) return Recovery::kNone;
     Channel channel(width, height);
+    Recovery overall = Recovery::kExact;
     for (const int shift : {0, 8, 16}) {
-        if (!channel.Recover(shot, left, top, shift)) return false;
+        overall = std::min(overall, channel.Recover(shot, left, top, shift));
+        if (overall == Recovery::kNone) return overall;
         for (int y = 0; y < height; ++y) {
             uint32_t* row = result.Row(y);
             for (int x = 0; x < width; ++x) row[x] |= uint32_t(channel.Value(x, y)) << shift;
         }
     }
     output = std::move(result);
-    return true;
+    return overall;
 }
 
 }  // namespace platform::capture
