@@ -5,9 +5,6 @@
 
 #include <wayland-client.h>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -18,10 +15,7 @@ namespace {
 constexpr int kCopyTimeoutMs = 5000;
 constexpr uint32_t kArgb8888 = WL_SHM_FORMAT_ARGB8888, kXrgb8888 = WL_SHM_FORMAT_XRGB8888,
                    kAbgr8888 = WL_SHM_FORMAT_ABGR8888, kXbgr8888 = WL_SHM_FORMAT_XBGR8888;
-
-bool Readable(uint32_t format) {
-    return format == kArgb8888 || format == kXrgb8888 || format == kAbgr8888 || format == kXbgr8888;
-}
+constexpr uint32_t kMaxSide = 1u << 16;
 
 // One output's copy under way.
 struct Frame {
@@ -32,16 +26,10 @@ struct Frame {
     bool offered = false;  // a buffer it can read was offered
     bool buffersDone = false, ready = false, failed = false;
     uint32_t flags = 0;
-    int fd = -1;
-    void* data = MAP_FAILED;
-    std::size_t size = 0;
-    wl_buffer* buffer = nullptr;
+    ShmBuffer shm;
 
     ~Frame() {
         if (frame) zwlr_screencopy_frame_v1_destroy(frame);
-        if (buffer) wl_buffer_destroy(buffer);
-        if (data != MAP_FAILED) munmap(data, size);
-        if (fd >= 0) close(fd);
     }
     bool Finished() const { return ready || failed; }
 };
@@ -53,7 +41,7 @@ Frame& Of(void* data) {
 void FrameBuffer(void* data, zwlr_screencopy_frame_v1*, uint32_t format, uint32_t width,
                  uint32_t height, uint32_t stride) {
     Frame& frame = Of(data);
-    if (frame.offered || !Readable(format)) return;
+    if (frame.offered || !ReadableShmFormat(format)) return;
     frame.offered = true;
     frame.format = format;
     frame.width = width;
@@ -77,24 +65,6 @@ void FrameBuffersDone(void* data, zwlr_screencopy_frame_v1*) {
 const zwlr_screencopy_frame_v1_listener kFrameListener = {
     FrameBuffer, FrameFlags, FrameReady, FrameFailed, FrameDamage, FrameDmabuf, FrameBuffersDone};
 
-// Shared memory for the compositor to copy into.
-bool MakeBuffer(wl_shm* shm, Frame& frame) {
-    if (frame.width == 0 || frame.height == 0 || frame.width > 1u << 16 ||
-        frame.height > 1u << 16 || frame.stride < frame.width * 4 || frame.stride > 1u << 20)
-        return false;
-    frame.size = std::size_t(frame.stride) * frame.height;
-    frame.fd = memfd_create("quillet-screencopy", MFD_CLOEXEC);
-    if (frame.fd < 0 || ftruncate(frame.fd, static_cast<off_t>(frame.size)) != 0) return false;
-    frame.data = mmap(nullptr, frame.size, PROT_READ | PROT_WRITE, MAP_SHARED, frame.fd, 0);
-    if (frame.data == MAP_FAILED) return false;
-    wl_shm_pool* pool = wl_shm_create_pool(shm, frame.fd, static_cast<int32_t>(frame.size));
-    frame.buffer = wl_shm_pool_create_buffer(pool, 0, static_cast<int32_t>(frame.width),
-                                             static_cast<int32_t>(frame.height),
-                                             static_cast<int32_t>(frame.stride), frame.format);
-    wl_shm_pool_destroy(pool);
-    return frame.buffer != nullptr;
-}
-
 }  // namespace
 
 bool OutputsExtent(const std::vector<Output>& outputs, int& width, int& height) {
@@ -110,7 +80,7 @@ bool OutputsExtent(const std::vector<Output>& outputs, int& width, int& height) 
 bool PlaceOutputPixels(Picture& picture, const Output& output, const uint8_t* source,
                        int sourceWidth, int sourceHeight, int stride, uint32_t shmFormat,
                        int transform, bool yInvert) {
-    if (!Readable(shmFormat)) return false;
+    if (!ReadableShmFormat(shmFormat)) return false;
     const bool swapRedBlue = shmFormat == kAbgr8888 || shmFormat == kXbgr8888;
     const bool turned = transform % 2 == 1;
     const int shownWidth = turned ? sourceHeight : sourceWidth;
@@ -218,11 +188,12 @@ bool ScreencopyBackend::Capture(Picture& picture, std::string& error) {
     }
     for (auto& frame : frames) {
         if (frame->failed) continue;
-        if (!frame->offered || !MakeBuffer(connection_->shm(), *frame)) {
+        if (!frame->offered || !frame->shm.Make(connection_->shm(), frame->format, frame->width,
+                                                frame->height, frame->stride, kMaxSide)) {
             error = "the Wayland compositor offers the screen's pixels in no format Quillet reads";
             return false;
         }
-        zwlr_screencopy_frame_v1_copy(frame->frame, frame->buffer);
+        zwlr_screencopy_frame_v1_copy(frame->frame, frame->shm.buffer);
     }
     const auto finished = [&] {
         return std::all_of(frames.begin(), frames.end(),
@@ -237,7 +208,7 @@ bool ScreencopyBackend::Capture(Picture& picture, std::string& error) {
             error = "the Wayland compositor could not copy the output " + frame->output.name;
             return false;
         }
-        PlaceOutputPixels(picture, frame->output, static_cast<const uint8_t*>(frame->data),
+        PlaceOutputPixels(picture, frame->output, static_cast<const uint8_t*>(frame->shm.data),
                           int(frame->width), int(frame->height), int(frame->stride), frame->format,
                           frame->state->transform,
                           frame->flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT);

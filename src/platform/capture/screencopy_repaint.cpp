@@ -8,9 +8,6 @@
 
 #include <wayland-client.h>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -20,11 +17,6 @@ namespace platform::capture {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool Readable(uint32_t format) {
-    return format == WL_SHM_FORMAT_ARGB8888 || format == WL_SHM_FORMAT_XRGB8888 ||
-           format == WL_SHM_FORMAT_ABGR8888 || format == WL_SHM_FORMAT_XBGR8888;
-}
 
 class ScreencopyRepaintWatch;
 
@@ -41,11 +33,7 @@ struct WatchedOutput {
     // stay the same).
     uint32_t format = 0, width = 0, height = 0, stride = 0;
     bool offered = false;
-    uint32_t madeFormat = 0, madeWidth = 0, madeHeight = 0, madeStride = 0;
-    int fd = -1;
-    void* data = MAP_FAILED;
-    std::size_t size = 0;
-    wl_buffer* buffer = nullptr;
+    ShmBuffer shm;
     bool failed = false;
     // What the output showed before the hide, and in its last copy; rows of `width` pixels.
     std::vector<uint32_t> before, last;
@@ -53,41 +41,16 @@ struct WatchedOutput {
 
     ~WatchedOutput() {
         if (frame) zwlr_screencopy_frame_v1_destroy(frame);
-        DropBuffer();
     }
-    void DropBuffer() {
-        if (buffer) wl_buffer_destroy(buffer);
-        if (data != MAP_FAILED) munmap(data, size);
-        if (fd >= 0) close(fd);
-        buffer = nullptr, data = MAP_FAILED, fd = -1;
-    }
-    bool MakeBuffer(wl_shm* shm) {
-        if (buffer && madeFormat == format && madeWidth == width && madeHeight == height &&
-            madeStride == stride)
-            return true;
-        DropBuffer();
-        if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide ||
-            stride < width * 4 || stride > kMaxSide * 8)
-            return false;
-        size = std::size_t(stride) * height;
-        fd = memfd_create("quillet-repaint-watch", MFD_CLOEXEC);
-        if (fd < 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) return false;
-        data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        if (data == MAP_FAILED) return false;
-        wl_shm_pool* pool = wl_shm_create_pool(shm, fd, static_cast<int32_t>(size));
-        buffer = wl_shm_pool_create_buffer(pool, 0, static_cast<int32_t>(width),
-                                           static_cast<int32_t>(height),
-                                           static_cast<int32_t>(stride), format);
-        wl_shm_pool_destroy(pool);
-        madeFormat = format, madeWidth = width, madeHeight = height, madeStride = stride;
-        return buffer != nullptr;
+    bool MakeBuffer(wl_shm* wlShm) {
+        return shm.Make(wlShm, format, width, height, stride, kMaxSide);
     }
     // The copy just completed, as rows of `width` pixels without their unused byte.
     std::vector<uint32_t> Pixels() const {
         std::vector<uint32_t> pixels(std::size_t(width) * height);
         for (uint32_t y = 0; y < height; ++y) {
-            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(data) +
-                                                                std::size_t(y) * stride);
+            const auto* row = reinterpret_cast<const uint32_t*>(
+                static_cast<const uint8_t*>(shm.data) + std::size_t(y) * stride);
             for (uint32_t x = 0; x < width; ++x)
                 pixels[std::size_t(y) * width + x] = row[x] & 0xFFFFFFu;
         }
@@ -205,7 +168,7 @@ WatchedOutput& Of(void* data) {
 void FrameBuffer(void* data, zwlr_screencopy_frame_v1*, uint32_t format, uint32_t width,
                  uint32_t height, uint32_t stride) {
     WatchedOutput& output = Of(data);
-    if (output.offered || !Readable(format)) return;
+    if (output.offered || !ReadableShmFormat(format)) return;
     output.offered = true;
     output.format = format, output.width = width, output.height = height, output.stride = stride;
     // Before version 3 the offers end with this one.
@@ -278,9 +241,9 @@ void ScreencopyRepaintWatch::Copy(WatchedOutput& output) {
     if (!output.frame) return;
     if (!output.offered || !output.MakeBuffer(connection_->shm())) return Failed(output);
     if (output.before.empty())
-        zwlr_screencopy_frame_v1_copy(output.frame, output.buffer);
+        zwlr_screencopy_frame_v1_copy(output.frame, output.shm.buffer);
     else
-        zwlr_screencopy_frame_v1_copy_with_damage(output.frame, output.buffer);
+        zwlr_screencopy_frame_v1_copy_with_damage(output.frame, output.shm.buffer);
 }
 
 void ScreencopyRepaintWatch::Look(WatchedOutput& output, const std::vector<uint32_t>& pixels) {

@@ -6,6 +6,8 @@
 #include <wayland-client.h>
 
 #include <poll.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -226,6 +228,42 @@ std::vector<Output> WaylandConnection::Outputs() {
     }
     PlaceOutputs(outputs);
     return outputs;
+}
+
+bool ReadableShmFormat(uint32_t format) {
+    return format == WL_SHM_FORMAT_ARGB8888 || format == WL_SHM_FORMAT_XRGB8888 ||
+           format == WL_SHM_FORMAT_ABGR8888 || format == WL_SHM_FORMAT_XBGR8888;
+}
+
+bool ShmBuffer::Make(wl_shm* shm, uint32_t format_, uint32_t width_, uint32_t height_,
+                     uint32_t stride_, uint32_t maxSide) {
+    if (buffer && format == format_ && width == width_ && height == height_ && stride == stride_)
+        return true;
+    Drop();
+    if (width_ == 0 || height_ == 0 || width_ > maxSide || height_ > maxSide ||
+        stride_ < width_ * 4 || stride_ > maxSide * 16)
+        return false;
+    size = std::size_t(stride_) * height_;
+    fd = memfd_create("quillet-screencopy", MFD_CLOEXEC);
+    if (fd < 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) return false;
+    void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (mapped == MAP_FAILED) return false;
+    data = mapped;
+    wl_shm_pool* pool = wl_shm_create_pool(shm, fd, static_cast<int32_t>(size));
+    buffer = wl_shm_pool_create_buffer(pool, 0, static_cast<int32_t>(width_),
+                                       static_cast<int32_t>(height_), static_cast<int32_t>(stride_),
+                                       format_);
+    wl_shm_pool_destroy(pool);
+    format = format_, width = width_, height = height_, stride = stride_;
+    return buffer != nullptr;
+}
+
+void ShmBuffer::Drop() {
+    if (buffer) wl_buffer_destroy(buffer);
+    if (data) munmap(data, size);
+    if (fd >= 0) close(fd);
+    buffer = nullptr, data = nullptr, fd = -1, size = 0;
+    format = width = height = stride = 0;
 }
 
 }  // namespace platform::capture

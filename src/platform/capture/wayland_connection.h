@@ -2,11 +2,14 @@
 
 #include "platform/capture/capture_backend.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+struct wl_buffer;
 struct wl_display;
 struct wl_registry;
 struct wl_shm;
@@ -74,6 +77,28 @@ class WaylandConnection {
     zwlr_screencopy_manager_v1* screencopy_ = nullptr;
     zxdg_output_manager_v1* xdgOutputs_ = nullptr;
     std::vector<std::unique_ptr<OutputState>> outputs_;
+};
+
+// Whether Quillet reads pixels in this shared-memory format (the 32-bit RGB ones).
+bool ReadableShmFormat(uint32_t format);
+
+// Shared memory for the compositor to copy an output into, made for the buffer it offered.
+struct ShmBuffer {
+    uint32_t format = 0, width = 0, height = 0, stride = 0;
+    int fd = -1;
+    void* data = nullptr;
+    std::size_t size = 0;
+    wl_buffer* buffer = nullptr;
+
+    ShmBuffer() = default;
+    ShmBuffer(const ShmBuffer&) = delete;
+    ShmBuffer& operator=(const ShmBuffer&) = delete;
+    ~ShmBuffer() { Drop(); }
+    // Kept when it already has this shape; false when the offer is not sound (a side over
+    // `maxSide`, rows shorter than their pixels) or the memory cannot be had.
+    bool Make(wl_shm* shm, uint32_t format, uint32_t width, uint32_t height, uint32_t stride,
+              uint32_t maxSide);
+    void Drop();
 };
 
 }  // namespace platform::capture
