@@ -1,6 +1,7 @@
 #include "platform/capture/upscale_recovery.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -16,6 +17,9 @@ constexpr int kMaxPasses = 8;
 constexpr int kMaxRounds = 4;
 // How far one refinement may move a pixel's value.
 constexpr int kMaxStep = 3;
+
+// A device pixel's weights in the 4 x 4 picture pixels it feeds, row by row.
+constexpr int kWeights[16] = {1, 3, 3, 1, 3, 9, 9, 3, 3, 9, 9, 3, 1, 3, 3, 1};
 
 // How far a model sum (16 times a picture value) lies outside the range that truncates to the
 // value seen.
@@ -286,7 +290,18 @@ class Channel {
         for (int j = 0; j < height_; ++j) {
             for (int i = 0; i < width_; ++i) {
                 if (!dirty_[std::size_t(j) * width_ + i]) continue;
-                const int n = Feeds(i, j, index, weight, ring);
+                int n = 16;
+                if (i > 0 && j > 0 && i < width_ - 1 && j < height_ - 1) {
+                    // Inside, the same 4 x 4 picture pixels around (2i, 2j), none on the ring.
+                    const int base = int(Index(2 * i, 2 * j));
+                    for (int k = 0; k < 16; ++k) {
+                        index[k] = base + (k / 4 - 1) * w2_ + k % 4 - 1;
+                        weight[k] = kWeights[k];
+                        ring[k] = false;
+                    }
+                } else {
+                    n = Feeds(i, j, index, weight, ring);
+                }
                 // With nothing out of step, only a lower value can do better, and only when no
                 // inner sum would then drop below its range.
                 bool settled = false, missing = false;
@@ -297,19 +312,21 @@ class Channel {
                 }
                 if (settled && !missing) continue;
                 if (!Spend()) return false;
-                const auto cost = [&](int step) {
+                // The cost of a step, counted only while it stays below `limit`.
+                const auto cost = [&](int step, long long limit) {
                     long long total = 0;
-                    for (int k = 0; k < n; ++k) total += Cost(index[k], ring[k], weight[k] * step);
+                    for (int k = 0; k < n && total < limit; ++k)
+                        total += Cost(index[k], ring[k], weight[k] * step);
                     return total;
                 };
                 const int value = value_[std::size_t(j) * width_ + i];
-                long long best = cost(0);
+                long long best = cost(0, LLONG_MAX);
                 int step = 0;
                 for (const int direction : {-1, 1}) {
                     for (int distance = 1; distance <= kMaxStep; ++distance) {
                         const int candidate = direction * distance;
                         if (value + candidate < 0 || value + candidate > 255) break;
-                        const long long c = cost(candidate);
+                        const long long c = cost(candidate, best);
                         if (c >= best) break;
                         best = c;
                         step = candidate;
