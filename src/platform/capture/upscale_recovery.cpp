@@ -100,7 +100,7 @@ class Channel {
             if (round == kMaxRounds || misses > pixels / 256 || !MovePairs()) break;
         }
         if (exhausted_) return Recovery::kNone;
-        // Busy content (antialiased text, photographs) has look-alikes that truncation cannot
+        // Busy content (antialiased text) has look-alikes that truncation cannot
         // tell apart, and spots where this search stays stuck. Taken when few, each within one
         // level of its picture pixel; another filter leaves more, and far off at every edge.
         std::size_t misses = 0;

@@ -10,7 +10,7 @@ namespace platform::capture {
 // four nearest device pixels, the nearest weighted 9; the outermost ring blends them with nothing
 // beyond the output and is stored divided by that coverage. That keeps enough to bring back
 // exactly what screens mostly show: flat areas, ramps, sharp edges.
-//
+
 // How well the recovered pixels smoothed up again give the picture: not at all (nothing
 // recovered), every inner picture pixel within one level with a few not exactly, or exactly.
 enum class Recovery { kNone, kWithinOneLevel, kExact };
