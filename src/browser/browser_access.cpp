@@ -157,8 +157,12 @@ MatchResult FindBrowser(unsigned long pickedWindow) {
     const std::optional<QByteArray> list = devtools::HttpGet(port, "/json/list");
     if (!list) return MatchResult::Unreachable;
 
+    QElapsedTimer clock;
+    clock.start();
+    int examined = 0;
     std::unique_ptr<CurrentPage> match;
     for (const Target& target : PageTargets(*list)) {
+        if (++examined > kMaxExaminedPages || clock.elapsed() > kPageSearchMs) break;
         const QString& id = target.id;
         QJsonObject facts;
         std::unique_ptr<CurrentPage> page = OpenPage(port, id, facts);
@@ -180,15 +184,15 @@ MatchResult FindVisiblePage(const PageChooser& choose) {
     const std::optional<QByteArray> list = devtools::HttpGet(port, "/json/list");
     if (!list) return MatchResult::Unreachable;
 
-    // A browser with many tabs, or slow to answer, costs a bounded time: the pages not looked at
-    // by then are left out.
     QElapsedTimer clock;
     clock.start();
     std::vector<std::unique_ptr<CurrentPage>> shown;
     std::vector<PageLabel> labels;
     int examined = 0;
     for (const Target& target : PageTargets(*list)) {
-        if (++examined > kMaxExaminedPages || clock.elapsed() > kVisibleSearchMs) break;
+        if (++examined > kMaxExaminedPages || clock.elapsed() > kPageSearchMs ||
+            shown.size() >= kMaxShownPages)
+            break;
         QJsonObject facts;
         std::unique_ptr<CurrentPage> page = OpenPage(port, target.id, facts);
         if (!page || !ShownHtml(facts)) continue;

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -54,12 +55,15 @@ using PageChooser = std::function<std::optional<int>(const std::vector<PageLabel
 
 // Where no window can be picked (Wayland): the visible HTML pages of the browser on the DevTools
 // port, whose document reports itself visible (each window's tab in front). One is taken without
-// a question; among several `choose` is asked, and Cancelled when it chooses none. At most
-// kMaxExaminedPages pages are looked at, within kVisibleSearchMs. The current browser is cleared
-// first.
+// a question; among several (at most kMaxShownPages) `choose` is asked, and Cancelled when it
+// chooses none. The current browser is cleared first.
 MatchResult FindVisiblePage(const PageChooser& choose);
-constexpr int kMaxExaminedPages = 40;
-constexpr int kVisibleSearchMs = 15000;
+
+// Both searches look at no more than kMaxExaminedPages pages, within kPageSearchMs: a browser
+// with a great many tabs, or tabs slow to answer, costs a bounded time.
+constexpr int kMaxExaminedPages = 500;
+constexpr int kPageSearchMs = 15000;
+constexpr std::size_t kMaxShownPages = 32;
 
 // What the user is told once per run when a browser window's endpoint does not answer.
 extern const char* const kUnreachableMessage;
