@@ -111,6 +111,19 @@ void CStrokeAnnotation::DragTo(QPointF point) {
     if (points_.isEmpty() || points_.back() != point) points_.push_back(point);
 }
 
+// --- Two points
+// -----------------------------------------------------------------------------------
+
+void CTwoPointAnnotation::MoveBy(QPointF delta) {
+    start_ += delta;
+    end_ += delta;
+}
+
+void CTwoPointAnnotation::Map(const QRectF& from, const QRectF& to) {
+    start_ = MapPoint(start_, from, to);
+    end_ = MapPoint(end_, from, to);
+}
+
 // --- Line and Arrow -----------------------------------------------------------------------------
 
 std::unique_ptr<CAnnotation> CLineAnnotation::Clone() const {
@@ -151,20 +164,6 @@ bool CLineAnnotation::HitTest(QPointF point, qreal tolerance) const {
     return NearPath(path, point, width_ + 2 * tolerance);
 }
 
-void CLineAnnotation::MoveBy(QPointF delta) {
-    start_ += delta;
-    end_ += delta;
-}
-
-void CLineAnnotation::Map(const QRectF& from, const QRectF& to) {
-    start_ = MapPoint(start_, from, to);
-    end_ = MapPoint(end_, from, to);
-}
-
-QRectF CLineAnnotation::Frame() const {
-    return QRectF(start_, end_).normalized();
-}
-
 // --- boxes: Rectangle, Ellipse and the redactions -----------------------------------------------
 
 std::unique_ptr<CAnnotation> CBoxAnnotation::Clone() const {
@@ -182,8 +181,8 @@ bool CBoxAnnotation::IsEmpty() const {
 }
 
 void CBoxAnnotation::SetRect(const QRectF& r) {
-    corner1_ = r.topLeft();
-    corner2_ = r.bottomRight();
+    start_ = r.topLeft();
+    end_ = r.bottomRight();
 }
 
 QRect CBoxAnnotation::PixelRect() const {
@@ -266,16 +265,6 @@ bool CBoxAnnotation::HitTest(QPointF point, qreal tolerance) const {
     else
         path.addRect(r);
     return NearPath(path, point, width_ + 2 * tolerance);
-}
-
-void CBoxAnnotation::MoveBy(QPointF delta) {
-    corner1_ += delta;
-    corner2_ += delta;
-}
-
-void CBoxAnnotation::Map(const QRectF& from, const QRectF& to) {
-    corner1_ = MapPoint(corner1_, from, to);
-    corner2_ = MapPoint(corner2_, from, to);
 }
 
 // --- Text ---------------------------------------------------------------------------------------

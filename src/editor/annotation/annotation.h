@@ -101,54 +101,53 @@ class CStrokeAnnotation : public CAnnotation {
     QVector<QPointF> points_;
 };
 
-// Line and Arrow: from the press point to the release point; the arrow's head at the end.
-class CLineAnnotation : public CAnnotation {
+// The marks made of two points, the press point and the release point: moved and mapped
+// point by point, framed by the rectangle between them.
+class CTwoPointAnnotation : public CAnnotation {
   public:
     using CAnnotation::CAnnotation;
+    void MoveBy(QPointF delta) override;
+    void Map(const QRectF& from, const QRectF& to) override;
+    QRectF Frame() const override { return QRectF(start_, end_).normalized(); }
+    void Begin(QPointF point) override { start_ = end_ = point; }
+    void DragTo(QPointF point) override { end_ = point; }
+
+  protected:
+    QPointF start_, end_;
+};
+
+// Line and Arrow: from the press point to the release point; the arrow's head at the end.
+class CLineAnnotation : public CTwoPointAnnotation {
+  public:
+    using CTwoPointAnnotation::CTwoPointAnnotation;
     std::unique_ptr<CAnnotation> Clone() const override;
     void Draw(QPainter& painter) const override;
     QRectF Bounds() const override;
     bool HitTest(QPointF point, qreal tolerance) const override;
-    void MoveBy(QPointF delta) override;
-    void Map(const QRectF& from, const QRectF& to) override;
-    QRectF Frame() const override;
     bool IsEmpty() const override { return start_ == end_; }
-    void Begin(QPointF point) override { start_ = end_ = point; }
-    void DragTo(QPointF point) override { end_ = point; }
 
     QPointF start() const { return start_; }
     QPointF end() const { return end_; }
     // The arrow's head: its length along the line (its width at the base is the same).
     static qreal HeadLength(qreal width) { return 3 * width + 8; }
-
-  private:
-    QPointF start_, end_;
 };
 
 // Rectangle, Ellipse, Pixelate, Blur and the solid redaction box: a dragged rectangle.
-class CBoxAnnotation : public CAnnotation {
+class CBoxAnnotation : public CTwoPointAnnotation {
   public:
-    using CAnnotation::CAnnotation;
+    using CTwoPointAnnotation::CTwoPointAnnotation;
     std::unique_ptr<CAnnotation> Clone() const override;
     void Draw(QPainter& painter) const override;
     QRectF Bounds() const override;
     bool HitTest(QPointF point, qreal tolerance) const override;
-    void MoveBy(QPointF delta) override;
-    void Map(const QRectF& from, const QRectF& to) override;
-    QRectF Frame() const override { return rect(); }
     bool IsEmpty() const override;
-    void Begin(QPointF point) override { corner1_ = corner2_ = point; }
-    void DragTo(QPointF point) override { corner2_ = point; }
     bool IsRedaction() const override;
     void Redact(QImage& target, QPoint origin) const override;
 
-    QRectF rect() const { return QRectF(corner1_, corner2_).normalized(); }
+    QRectF rect() const { return Frame(); }
     // The redacted picture pixels: the pixels whose centres the rectangle covers.
     QRect PixelRect() const;
     void SetRect(const QRectF& rect);
-
-  private:
-    QPointF corner1_, corner2_;
 };
 
 // Text: one line at the press point in the annotation font (its pixel size is the width).
